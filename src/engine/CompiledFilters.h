@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wordmill/FilterServer.h"
+
+namespace rowsmith {
+
+// Holds one compiled filter: a reference to the server window in which the
+// filter was opened and compiled. Destroying it closes that window.
+//
+// Threading: used only on the thread that compiled it.
+class TVariantHolder {
+ public:
+  explicit TVariantHolder(std::shared_ptr<wordmill::FilterWindow> value);
+  ~TVariantHolder();
+  TVariantHolder(const TVariantHolder&) = delete;
+  TVariantHolder& operator=(const TVariantHolder&) = delete;
+
+  std::shared_ptr<wordmill::FilterWindow> value;
+};
+
+// Entry i belongs to the result column with ordinal i: the filter path as
+// given (empty for a column without filter) and, for a non-empty path, the
+// holder of its compiled filter.
+struct CompiledFilter {
+  std::string path;
+  std::unique_ptr<TVariantHolder> holder;
+};
+using CompiledFilterList = std::vector<CompiledFilter>;
+
+// Compiles one filter per path on `server`. Raises rowsmith::Error with
+// "Couldn't open " + path, the compile message, or "No transforms have been
+// specified"; on failure nothing of the partial list remains.
+std::unique_ptr<CompiledFilterList> compileFilters(wordmill::FilterApplication& server,
+                                                   const std::vector<std::string>& paths);
+// Closes every filter window of the list, in order, and nulls the variable.
+void freeCompiledFilters(std::unique_ptr<CompiledFilterList>& filters);
+// Passes one text through one compiled filter; std::nullopt stands for NULL
+// (the filter's output "<NULL>"). An empty filter returns the text as it is.
+std::optional<std::string> transformValue(const std::string& text,
+                                          const std::shared_ptr<wordmill::FilterWindow>& filter);
+
+}  // namespace rowsmith

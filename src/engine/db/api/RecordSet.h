@@ -1,0 +1,49 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/db/api/Value.h"
+
+namespace rowsmith::db {
+
+// An open result of one statement, positioned on one row at a time.
+//
+// Writes go to the current row (setValue) and become permanent when the
+// record set moves past the row (moveNext); close() discards the writes of
+// the row it stands on. Backends may group several rows into one database
+// transaction as long as what is left after close(), an error or a killed
+// process matches row-by-row commits (see README, "Updatable record sets").
+//
+// Threading: a record set, like its connection, is used only by the thread
+// that opened it.
+class RecordSet {
+ public:
+  virtual ~RecordSet() = default;
+
+  // False once closed (a closed record set has no rows).
+  virtual bool isOpen() const = 0;
+  virtual bool eof() const = 0;
+  virtual void moveFirst() = 0;
+  // Commits the current row's writes, then moves on.
+  virtual void moveNext() = 0;
+  // Discards the current row's uncommitted writes and commits the rest.
+  virtual void close() = 0;
+
+  virtual int fieldCount() const = 0;
+  virtual const std::string& fieldName(int ordinal) const = 0;
+  virtual DataType fieldType(int ordinal) const = 0;
+  // The field's value on the current row; throws rowsmith::Error when it
+  // cannot be read.
+  virtual const Value& value(int ordinal) = 0;
+  // Text, or NULL for std::nullopt. Throws rowsmith::Error for a read-only
+  // or computed column, or when the record set cannot be updated.
+  virtual void setValue(int ordinal, std::optional<std::string_view> value) = 0;
+
+  virtual bool supportsUpdates() const = 0;
+  // Number of rows, or a value below 1 when unknown.
+  virtual long long recordCount() const = 0;
+};
+
+}  // namespace rowsmith::db
