@@ -6,6 +6,8 @@
 
 namespace rowsmith {
 
+class ObjectStreamReader;
+class ObjectStreamWriter;
 class PreferenceStore;
 
 // One job: where the data is, a table or a query, how many sample rows the
@@ -32,6 +34,10 @@ class TSettings {
   // result column. An empty filter leaves that column unchanged.
   std::vector<std::string> columnNames;
   std::vector<std::string> columnFilters;
+  // The object name and general-purpose tag a settings file may carry; the
+  // reader fills them in, the program makes no other use of them.
+  std::string name;
+  std::int32_t tag = 0;
 
   // Raises rowsmith::Error with "The data source is blank", "The table name
   // is blank" or "The query is blank" when the job cannot run.
@@ -43,6 +49,13 @@ class TSettings {
   // Writes a settings file atomically; on success sets fileName. A failed
   // save leaves both this object and any existing file unchanged.
   void SaveToFile(const std::string& path);
+
+  // The custom data block "TSettings" of the settings file: format version,
+  // data source, query, preview rows, the column list, table name and mode.
+  // The reader assigns each field as soon as it is read, so a failure leaves
+  // the fields before it changed and the others as they were.
+  void WriteSettingsData(ObjectStreamWriter& writer) const;
+  void ReadSettingsData(ObjectStreamReader& reader);
 
   // The remembered job values (data source, query, preview rows, table name,
   // table mode) in the user's preference store.

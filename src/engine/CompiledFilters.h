@@ -20,6 +20,12 @@ class TVariantHolder {
   TVariantHolder(const TVariantHolder&) = delete;
   TVariantHolder& operator=(const TVariantHolder&) = delete;
 
+  // Closes the window now and drops the reference; raises the server's
+  // error when close fails (the reference is dropped all the same). The
+  // destructor does the same for a holder still holding a window, but keeps
+  // a failing close to itself.
+  void close();
+
   std::shared_ptr<wordmill::FilterWindow> value;
 };
 
@@ -38,6 +44,8 @@ using CompiledFilterList = std::vector<CompiledFilter>;
 std::unique_ptr<CompiledFilterList> compileFilters(wordmill::FilterApplication& server,
                                                    const std::vector<std::string>& paths);
 // Closes every filter window of the list, in order, and nulls the variable.
+// Every window is closed even when one close fails; the first such failure
+// is raised once the whole list is gone.
 void freeCompiledFilters(std::unique_ptr<CompiledFilterList>& filters);
 // Passes one text through one compiled filter; std::nullopt stands for NULL
 // (the filter's output "<NULL>"). An empty filter returns the text as it is.

@@ -41,11 +41,13 @@ inline constexpr const char* kWordmillProgId = "Wordmill.Application";
 
 using FilterApplicationFactory = std::function<std::shared_ptr<FilterApplication>()>;
 
-// Creates a server object by ProgID; an unknown ProgID raises
-// rowsmith::Error("Invalid class string").
+// Creates a server object by ProgID (compared without regard to letter
+// case); an unknown ProgID raises rowsmith::Error("Invalid class string").
+// Safe to call from any thread; the object belongs to the calling thread.
 std::shared_ptr<FilterApplication> createObject(const std::string& progId);
 // Puts a factory in place for a ProgID (tests put recording or failing
-// servers in place of the real one) and returns the one it replaced.
+// servers in place of the real one) and returns the one it replaced. An
+// empty factory removes the ProgID. Safe to call from any thread.
 FilterApplicationFactory registerClass(const std::string& progId, FilterApplicationFactory factory);
 
 }  // namespace rowsmith::wordmill

@@ -1,0 +1,143 @@
+#include "cli/LineFilterPipeline.h"
+
+#include <cstring>
+
+#include "cli/BlockWriter.h"
+#include "cli/ChunkReader.h"
+#include "engine/CompiledFilters.h"
+
+namespace rowsmith::cli {
+
+LineFilterPipeline::LineFilterPipeline(std::string filterPath, unsigned workers)
+    : m_filterPath(std::move(filterPath)), m_maxInFlight(4 * std::size_t{workers}) {
+  try {
+    for (unsigned i = 0; i < workers; ++i) m_workers.emplace_back([this] { work(); });
+  } catch (...) {
+    stop();
+    throw;
+  }
+}
+
+LineFilterPipeline::~LineFilterPipeline() { stop(); }
+
+void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string_view chunk,
+                                     std::string& line, std::string& output) {
+  output.clear();
+  // Room for the usual case, where the output is about as long as the input.
+  output.reserve(chunk.size() + chunk.size() / 4 + 64);
+  const char* at = chunk.data();
+  const char* const end = at + chunk.size();
+  while (at < end) {
+    const auto* feed = static_cast<const char*>(std::memchr(at, '\n', end - at));
+    const char* lineEnd = feed ? feed : end;
+    line.assign(at, static_cast<std::size_t>(lineEnd - at));
+    output += window.processStringWithCompiledFilter(line);
+    output.push_back('\n');
+    at = feed ? feed + 1 : end;
+  }
+}
+
+void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter& writer) {
+  std::deque<std::unique_ptr<Job>> inFlight;
+  try {
+    submit(inFlight, std::move(first));
+    std::string chunk;
+    while (reader.next(chunk)) {
+      while (!inFlight.empty() && writeOldest(inFlight, writer, false)) {
+      }
+      while (inFlight.size() >= m_maxInFlight) writeOldest(inFlight, writer, true);
+      submit(inFlight, std::move(chunk));
+      chunk = std::string();
+    }
+    while (!inFlight.empty()) writeOldest(inFlight, writer, true);
+  } catch (...) {
+    // The workers may still hold jobs of inFlight: stop them first.
+    stop();
+    throw;
+  }
+}
+
+void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string input) {
+  auto job = std::make_unique<Job>();
+  job->input = std::move(input);
+  {
+    std::lock_guard lock(m_mutex);
+    m_queue.push_back(job.get());
+  }
+  inFlight.push_back(std::move(job));
+  m_jobQueued.notify_one();
+}
+
+bool LineFilterPipeline::writeOldest(std::deque<std::unique_ptr<Job>>& inFlight,
+                                     BlockWriter& writer, bool wait) {
+  Job& oldest = *inFlight.front();
+  {
+    std::unique_lock lock(m_mutex);
+    if (!oldest.done) {
+      if (!wait) return false;
+      m_jobDone.wait(lock, [&oldest] { return oldest.done; });
+    }
+  }
+  // The lines before a failing one still reach the output.
+  writer.write(oldest.output);
+  if (oldest.error) std::rethrow_exception(oldest.error);
+  inFlight.pop_front();
+  return true;
+}
+
+void LineFilterPipeline::work() {
+  std::shared_ptr<wordmill::FilterApplication> server;
+  std::unique_ptr<CompiledFilterList> filters;
+  std::exception_ptr setupError;
+  try {
+    server = wordmill::createObject(wordmill::kWordmillProgId);
+    server->hide();
+    server->calledFrom("Rowsmith");
+    filters = compileFilters(*server, {m_filterPath});
+  } catch (...) {
+    // Reported with the first job this worker takes.
+    setupError = std::current_exception();
+  }
+  std::string line;
+  for (;;) {
+    Job* job = nullptr;
+    {
+      std::unique_lock lock(m_mutex);
+      m_jobQueued.wait(lock, [this] { return m_closing || !m_queue.empty(); });
+      if (m_queue.empty()) break;
+      job = m_queue.front();
+      m_queue.pop_front();
+    }
+    try {
+      if (setupError) std::rethrow_exception(setupError);
+      filterChunk(*filters->front().holder->value, job->input, line, job->output);
+    } catch (...) {
+      job->error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(m_mutex);
+      job->done = true;
+    }
+    m_jobDone.notify_all();
+  }
+  // The windows and the server go on the thread that made them.
+  try {
+    freeCompiledFilters(filters);
+  } catch (...) {
+  }
+}
+
+void LineFilterPipeline::stop() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_closing = true;
+    m_queue.clear();
+  }
+  m_jobQueued.notify_all();
+  for (auto& worker : m_workers) {
+    if (worker.joinable()) worker.join();
+  }
+  m_workers.clear();
+}
+
+}  // namespace rowsmith::cli

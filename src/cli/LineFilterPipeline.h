@@ -1,0 +1,71 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "wordmill/FilterServer.h"
+
+namespace rowsmith::cli {
+
+class BlockWriter;
+class ChunkReader;
+
+// Runs one filter file over a stream of lines on several worker threads,
+// keeping the output in input order: each line gives one output line.
+// Following the server's threading rule, every worker creates its own server
+// object and compiles the filter there; only text crosses threads.
+//
+// Threading: run() and the destructor belong to the thread that created the
+// pipeline; the workers touch only the job queue, under m_mutex.
+class LineFilterPipeline {
+ public:
+  LineFilterPipeline(std::string filterPath, unsigned workers);
+  // Stops and joins the workers.
+  ~LineFilterPipeline();
+  LineFilterPipeline(const LineFilterPipeline&) = delete;
+  LineFilterPipeline& operator=(const LineFilterPipeline&) = delete;
+
+  // Filters `first`, then every chunk `reader` still gives, writing the
+  // results to `writer` in order. A failure is raised after every line
+  // before the failing one has been written.
+  void run(std::string first, ChunkReader& reader, BlockWriter& writer);
+
+  // Passes each line of `chunk` through `window` and puts the outputs, each
+  // with a line feed, in `output`. `line` is scratch space.
+  static void filterChunk(wordmill::FilterWindow& window, std::string_view chunk, std::string& line,
+                          std::string& output);
+
+ private:
+  struct Job {
+    std::string input;
+    std::string output;
+    std::exception_ptr error;
+    bool done = false;  // guarded by m_mutex
+  };
+
+  void work();
+  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string input);
+  // Writes the oldest job once it is done; false when it is not done and
+  // `wait` is false.
+  bool writeOldest(std::deque<std::unique_ptr<Job>>& inFlight, BlockWriter& writer, bool wait);
+  void stop();
+
+  std::string m_filterPath;
+  std::mutex m_mutex;
+  std::condition_variable m_jobQueued;
+  std::condition_variable m_jobDone;
+  std::deque<Job*> m_queue;  // guarded by m_mutex
+  bool m_closing = false;    // guarded by m_mutex
+  std::size_t m_maxInFlight;
+  std::vector<std::thread> m_workers;
+};
+
+}  // namespace rowsmith::cli

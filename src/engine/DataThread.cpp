@@ -1,0 +1,280 @@
+#include "engine/DataThread.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <climits>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "common/Error.h"
+#include "document/Settings.h"
+#include "engine/FieldText.h"
+#include "engine/db/ConnectionFactory.h"
+
+namespace rowsmith {
+
+namespace {
+
+void appendNumber(std::string& text, long long number) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  text.append(digits, result.ptr);
+}
+
+}  // namespace
+
+std::shared_ptr<TDataThread> TDataThread::create(std::unique_ptr<TSettings> settings,
+                                                 std::shared_ptr<RunObserver> observer,
+                                                 ConnectFunction connect) {
+  std::shared_ptr<TDataThread> thread(
+      new TDataThread(std::move(settings), std::move(observer), std::move(connect)));
+  // The running thread holds the worker until the run is over; when it
+  // drops the last reference the worker frees itself.
+  thread->m_thread = std::thread([self = thread]() mutable {
+    self->Execute();
+    self.reset();
+  });
+  return thread;
+}
+
+TDataThread::TDataThread(std::unique_ptr<TSettings> settings, std::shared_ptr<RunObserver> observer,
+                         ConnectFunction connect)
+    : m_observer(std::move(observer)),
+      m_settings(std::move(settings)),
+      m_connect(connect ? std::move(connect) : ConnectFunction(&db::connect)) {
+  m_statusMessage.reserve(64);
+}
+
+TDataThread::~TDataThread() {
+  if (!m_thread.joinable()) return;
+  // The running thread itself drops the last reference at its end: it
+  // cannot wait for itself, so it lets go of its handle.
+  if (m_thread.get_id() == std::this_thread::get_id()) {
+    m_thread.detach();
+  } else {
+    m_thread.join();
+  }
+}
+
+void TDataThread::Terminate() noexcept { m_terminated.store(true, std::memory_order_relaxed); }
+
+bool TDataThread::Terminated() const noexcept {
+  return m_terminated.load(std::memory_order_relaxed);
+}
+
+void TDataThread::waitFor() {
+  if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+}
+
+std::string TDataThread::errorReportText(const std::string& className, const std::string& module,
+                                         const std::string& message) {
+  std::string text = "Exception " + className + " in module " + module + " at 00000000.\n";
+  text += message;
+  if (!message.empty() && message.back() != '.') text += '.';
+  return text;
+}
+
+std::string TDataThread::moduleName() {
+  static const std::string name = [] {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return std::string("rowsmith");
+    std::string full(path, static_cast<std::size_t>(length));
+    const auto slash = full.rfind('/');
+    return slash == std::string::npos ? full : full.substr(slash + 1);
+  }();
+  return name;
+}
+
+std::unique_ptr<CompiledFilterList> TDataThread::compileFilters(
+    wordmill::FilterApplication& server, const std::vector<std::string>& paths) {
+  return rowsmith::compileFilters(server, paths);
+}
+
+void TDataThread::freeCompiledFilters(std::unique_ptr<CompiledFilterList>& filters) {
+  rowsmith::freeCompiledFilters(filters);
+}
+
+std::string TDataThread::readFieldText(db::RecordSet& query, int column) {
+  return rowsmith::readFieldText(query, column);
+}
+
+std::optional<std::string> TDataThread::transformValue(
+    const std::string& text, const std::shared_ptr<wordmill::FilterWindow>& filter) {
+  return rowsmith::transformValue(text, filter);
+}
+
+void TDataThread::Execute() {
+  try {
+    setStatus("Connecting to Wordmill Pro...");
+    m_server = wordmill::createObject(wordmill::kWordmillProgId);
+    m_server->hide();
+    m_filters = rowsmith::compileFilters(*m_server, m_settings->columnFilters);
+    m_observer->attachThread(shared_from_this());
+
+    setStatus("Connecting to database...");
+    m_connection = m_connect(m_settings->dataSource);
+    // The table name goes in as typed: quoting it is the user's business.
+    const std::string sql =
+        m_settings->useTable ? "select * from " + m_settings->tableName : m_settings->query;
+    db::OpenOptions options;
+    options.prepared = true;
+    options.cursorType = db::OpenOptions::CursorType::Dynamic;
+    options.cursorLocation = db::OpenOptions::CursorLocation::Server;
+    options.lockType = db::OpenOptions::LockType::Optimistic;
+
+    setStatus("Generating result set...");
+    m_query = m_connection->open(sql, options);
+    processRows();
+  } catch (...) {
+    handleError(std::current_exception());
+  }
+  cleanUp();
+  // An observer may hold the worker (attachThread); letting go of it here
+  // keeps the two from holding each other for ever.
+  m_observer.reset();
+}
+
+void TDataThread::processRows() {
+  long long n = 0;
+  if (m_query->isOpen()) {
+    // Below 1 when the backend cannot tell.
+    const long long total = m_query->recordCount();
+    if (!m_query->eof()) {
+      m_query->moveFirst();
+      const int fieldCount = m_query->fieldCount();
+      while (!m_query->eof()) {
+        ++n;
+        transformRow(fieldCount);
+        m_observer->rowDone(n, total);
+        if (total >= 1) {
+          setRowStatus(n, total);
+          const long long percent = n * 100 / total;
+          setProgress(percent > INT_MAX ? INT_MAX : static_cast<int>(percent));
+        } else {
+          setRowStatus(n, 0);
+        }
+        // Cancelling leaves the row in hand: closing discards its writes.
+        if (Terminated()) break;
+        m_query->moveNext();
+      }
+    }
+  }
+  m_query->close();
+
+  std::string text = Terminated() ? "Terminated by user. " : "Complete. ";
+  appendNumber(text, n);
+  text += " rows processed.";
+  setStatus(text);
+  m_observer->setFinished();
+}
+
+void TDataThread::transformRow(int fieldCount) {
+  const CompiledFilterList& filters = *m_filters;
+  for (int i = 0; i < fieldCount; ++i) {
+    if (static_cast<std::size_t>(i) >= filters.size()) {
+      throw Error("List index out of bounds (" + std::to_string(i) + ")", "EStringListError");
+    }
+    const auto& holder = filters[static_cast<std::size_t>(i)].holder;
+    if (!holder) continue;
+    const std::string text = rowsmith::readFieldText(*m_query, i);
+    // A value without a text form reads as "BLOB"; it is left untouched
+    // rather than overwritten with those four letters.
+    if (text == "BLOB" && fieldIsOpaque(*m_query, i)) continue;
+    const std::optional<std::string> value = rowsmith::transformValue(text, holder->value);
+    if (value) {
+      m_query->setValue(i, std::string_view(*value));
+    } else {
+      m_query->setValue(i, std::nullopt);
+    }
+  }
+}
+
+void TDataThread::setStatus(const std::string& text) {
+  m_statusMessage = text;
+  m_observer->showStatus(m_statusMessage);
+}
+
+void TDataThread::setRowStatus(long long row, long long total) {
+  m_statusMessage.assign("Processing row ");
+  appendNumber(m_statusMessage, row);
+  if (total >= 1) {
+    m_statusMessage.append(" of ");
+    appendNumber(m_statusMessage, total);
+  } else {
+    m_statusMessage.append(" of (Unknown)");
+  }
+  m_observer->showStatus(m_statusMessage);
+}
+
+void TDataThread::setProgress(int percent) { m_observer->showProgress(percent); }
+
+void TDataThread::handleError(std::exception_ptr error) {
+  // The row in hand keeps its old values; the rows moved past are made
+  // permanent before the report, so a report that waits for a person holds
+  // no transaction open meanwhile.
+  std::exception_ptr closeError;
+  if (m_query) {
+    try {
+      if (m_query->isOpen()) m_query->close();
+    } catch (...) {
+      closeError = std::current_exception();
+    }
+  }
+
+  for (const auto& failure : {error, closeError}) {
+    if (!failure) continue;
+    RunErrorReport report;
+    report.className = "Exception";
+    try {
+      std::rethrow_exception(failure);
+    } catch (const SilentAbort&) {
+      continue;
+    } catch (const Error& e) {
+      report.className = e.className();
+      report.message = e.what();
+    } catch (const std::bad_alloc&) {
+      report.className = "EOutOfMemory";
+      report.message = "Out of memory";
+    } catch (const std::exception& e) {
+      report.message = e.what();
+    } catch (...) {
+      report.message = "Unknown error";
+    }
+    report.text = errorReportText(report.className, moduleName(), report.message);
+    try {
+      m_observer->showError(report);
+    } catch (...) {
+      // Nobody is left to tell.
+    }
+  }
+}
+
+void TDataThread::cleanUp() {
+  // In this order whatever happened; a failure in one step does not keep
+  // the later ones from running.
+  try {
+    m_observer->releaseSettings(std::move(m_settings));
+  } catch (...) {
+  }
+  m_settings.reset();
+  try {
+    rowsmith::freeCompiledFilters(m_filters);
+  } catch (...) {
+    // Every window has been closed; a failing close changes nothing here.
+  }
+  m_server.reset();
+  // The record set is released before the connection it was opened on.
+  if (m_query) {
+    try {
+      if (m_query->isOpen()) m_query->close();
+    } catch (...) {
+    }
+    m_query.reset();
+  }
+  m_connection.reset();
+}
+
+}  // namespace rowsmith

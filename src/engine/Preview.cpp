@@ -1,0 +1,88 @@
+#include "engine/Preview.h"
+
+#include <memory>
+#include <utility>
+
+#include "common/Error.h"
+#include "document/Settings.h"
+#include "engine/CompiledFilters.h"
+#include "engine/FieldText.h"
+
+namespace rowsmith {
+
+std::string jobStatement(const TSettings& settings) {
+  return settings.useTable ? "select * from " + settings.tableName : settings.query;
+}
+
+SampleData readSample(db::RecordSet& recordSet, int limit) {
+  SampleData sample;
+  if (!recordSet.isOpen()) return sample;
+  sample.supportsUpdates = recordSet.supportsUpdates();
+  if (!recordSet.eof()) recordSet.moveFirst();
+  const int fieldCount = recordSet.fieldCount();
+  for (int i = 0; i < fieldCount; ++i) sample.columnNames.push_back(recordSet.fieldName(i));
+
+  while (!recordSet.eof() && static_cast<long long>(sample.rows.size()) < limit) {
+    std::vector<SampleCell> row(static_cast<std::size_t>(fieldCount));
+    for (int i = 0; i < fieldCount; ++i) {
+      SampleCell& cell = row[static_cast<std::size_t>(i)];
+      cell.opaque = fieldIsOpaque(recordSet, i);
+      try {
+        cell.isNull = recordSet.value(i).isNull();
+      } catch (const Error&) {
+        // Unreadable: readFieldText gives "BLOB" for it.
+      }
+      // Binary columns and empty values show as empty cells.
+      const db::DataType type = recordSet.fieldType(i);
+      if (type == db::DataType::Empty || type == db::DataType::VarBinary) continue;
+      cell.text = readFieldText(recordSet, i);
+    }
+    sample.rows.push_back(std::move(row));
+    recordSet.moveNext();
+  }
+  return sample;
+}
+
+SampleData readJobSample(db::Connection& connection, const TSettings& settings, int limit) {
+  std::unique_ptr<db::RecordSet> recordSet = connection.open(jobStatement(settings), {});
+  SampleData sample = readSample(*recordSet, limit);
+  // Nothing was written, so closing keeps the data as it was.
+  recordSet->close();
+  return sample;
+}
+
+void previewChanges(wordmill::FilterApplication& server, const SampleData& sample,
+                    const std::vector<std::string>& filterPaths, PreviewData& preview) {
+  auto filters = compileFilters(server, filterPaths);
+  try {
+    const std::size_t columns = sample.columnNames.size();
+    for (const auto& sampleRow : sample.rows) {
+      auto& row = preview.rows.emplace_back();
+      row.reserve(columns);
+      for (std::size_t i = 0; i < columns; ++i) {
+        if (i >= filters->size()) {
+          throw Error("List index out of bounds (" + std::to_string(i) + ")", "EStringListError");
+        }
+        const SampleCell& cell = sampleRow[i];
+        PreviewCell out;
+        const auto& holder = (*filters)[i].holder;
+        if (holder && !cell.opaque) {
+          out.value = transformValue(cell.text, holder->value);
+          out.changed = !out.value ? !cell.isNull : (cell.isNull || *out.value != cell.text);
+        } else if (!cell.isNull) {
+          out.value = cell.text;
+        }
+        row.push_back(std::move(out));
+      }
+    }
+  } catch (...) {
+    try {
+      freeCompiledFilters(filters);
+    } catch (...) {
+    }
+    throw;
+  }
+  freeCompiledFilters(filters);
+}
+
+}  // namespace rowsmith

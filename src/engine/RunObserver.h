@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace rowsmith {
+
+class TDataThread;
+class TSettings;
+
+// An error that ended a run, as the worker reports it: the kind of error,
+// its message, and the whole report text ("Exception %s in module %s at
+// %p." and the message on a second line) that a person is shown.
+struct RunErrorReport {
+  std::string className;
+  std::string message;
+  std::string text;
+};
+
+// Whoever shows a run to the user: the runner's progress display, the
+// desktop program's progress window. The worker reports every step through
+// it and goes on only when a call has returned.
+//
+// Threading: every call comes from the worker's thread. An observer that
+// shows things on another thread (a UI thread) hands each call over and
+// waits for it, as a synchronous call would; status that comes faster than
+// a person can read may be coalesced there (the last text wins; the final
+// texts of a run are always shown). An observer must not keep the worker
+// waiting on a repaint: the run's speed must not depend on it.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+
+  // A status text: the step the run is in, or the row it has just handled.
+  virtual void showStatus(const std::string& text) = 0;
+  // The percentage of rows handled, when the total is known. May exceed
+  // 100 when more rows turn up than were announced.
+  virtual void showProgress(int percent) = 0;
+  // The worker has compiled its filters and can now be cancelled through
+  // `thread` (Terminate). The reference keeps the worker object alive; it
+  // stays valid after the run has ended.
+  virtual void attachThread(const std::shared_ptr<TDataThread>& thread) = 0;
+  // The run has ended normally or after a cancel; its last status text is
+  // the completion or termination text. Not called after an error.
+  virtual void setFinished() = 0;
+  // The run has ended with an error. Not called for a silent abort.
+  virtual void showError(const RunErrorReport& report) = 0;
+  // The run no longer needs its job; the observer may keep or drop it.
+  virtual void releaseSettings(std::unique_ptr<TSettings> settings) = 0;
+  // Called after each handled row, before its status text, with the row
+  // number and the announced total (below 1 when unknown). A display that
+  // shows counts and rates uses it instead of reading the status text.
+  virtual void rowDone(long long row, long long total) {
+    (void)row;
+    (void)total;
+  }
+};
+
+}  // namespace rowsmith

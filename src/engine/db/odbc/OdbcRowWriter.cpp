@@ -1,0 +1,270 @@
+#include "engine/db/odbc/OdbcRowWriter.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "common/Error.h"
+#include "engine/db/odbc/OdbcError.h"
+#include "engine/db/odbc/OdbcSession.h"
+#include "engine/db/odbc/OdbcStatement.h"
+#include "engine/db/odbc/OdbcTypes.h"
+
+namespace rowsmith::db::odbc {
+
+namespace {
+
+// A group ends after this much work, whichever comes first.
+constexpr auto kGroupTime = std::chrono::seconds(1);
+constexpr std::size_t kGroupRows = 5000;
+constexpr std::size_t kGroupBytes = 8 * 1024 * 1024;
+// Prepared UPDATE statements kept (one per set of changed columns).
+constexpr std::size_t kStatementCacheSize = 32;
+
+SQLSMALLINT parameterType(const OdbcColumn& column) {
+  return column.sqlType == SQL_UNKNOWN_TYPE ? SQL_VARCHAR : column.sqlType;
+}
+
+SQLULEN parameterSize(const OdbcColumn& column, std::size_t length) {
+  if (OdbcTypes::isCharacter(column.sqlType) || OdbcTypes::isBinary(column.sqlType) ||
+      column.sqlType == SQL_UNKNOWN_TYPE)
+    return std::max<SQLULEN>(column.size, std::max<std::size_t>(length, 1));
+  return column.size;
+}
+
+std::string valueText(const Value& value) {
+  switch (value.kind) {
+    case Value::Kind::Null:
+      return "NULL";
+    case Value::Kind::Integer:
+      return std::to_string(value.integer);
+    case Value::Kind::Unsigned:
+      return std::to_string(value.unsignedInteger);
+    case Value::Kind::Boolean:
+      return value.boolean ? "1" : "0";
+    case Value::Kind::Real:
+      return std::to_string(value.real);
+    case Value::Kind::Binary:
+      return "<binary>";
+    default:
+      return value.text;
+  }
+}
+
+}  // namespace
+
+OdbcRowWriter::OdbcRowWriter(std::shared_ptr<OdbcSession> session, const OdbcUpdatePlan& plan,
+                             const std::vector<OdbcColumn>& columns)
+    : m_session(std::move(session)), m_plan(plan), m_columns(columns) {
+  m_tableReference = m_session->quoteIdentifier(m_plan.table);
+  if (!m_plan.schema.empty())
+    m_tableReference = m_session->quoteIdentifier(m_plan.schema) + "." + m_tableReference;
+}
+
+OdbcRowWriter::~OdbcRowWriter() = default;
+
+OdbcRowWriter::Parameter OdbcRowWriter::newValue(const OdbcColumn& column,
+                                                 const std::optional<std::string>& text) const {
+  Parameter parameter;
+  parameter.cType = SQL_C_CHAR;
+  parameter.sqlType = parameterType(column);
+  parameter.digits = column.digits;
+  if (text) {
+    parameter.bytes = *text;
+    parameter.indicator = static_cast<SQLLEN>(text->size());
+  } else {
+    parameter.indicator = SQL_NULL_DATA;
+  }
+  parameter.size = parameterSize(column, parameter.bytes.size());
+  return parameter;
+}
+
+OdbcRowWriter::Parameter OdbcRowWriter::originalValue(const OdbcColumn& column,
+                                                      const Value& value) const {
+  Parameter parameter;
+  parameter.sqlType = parameterType(column);
+  parameter.digits = column.digits;
+  switch (value.kind) {
+    case Value::Kind::Real:
+      parameter.cType = SQL_C_DOUBLE;
+      parameter.real = value.real;
+      parameter.indicator = 0;
+      break;
+    case Value::Kind::Binary:
+      parameter.cType = SQL_C_BINARY;
+      parameter.bytes = value.text;
+      break;
+    default:
+      parameter.cType = SQL_C_CHAR;
+      parameter.bytes = valueText(value);
+      break;
+  }
+  if (parameter.cType != SQL_C_DOUBLE)
+    parameter.indicator = static_cast<SQLLEN>(parameter.bytes.size());
+  parameter.size = parameterSize(column, parameter.bytes.size());
+  return parameter;
+}
+
+std::string OdbcRowWriter::keyText(const std::vector<Value>& row) const {
+  std::string out;
+  for (std::size_t i = 0; i < m_plan.keyOrdinals.size(); ++i) {
+    if (!out.empty()) out += ", ";
+    out += m_plan.keyColumns[i] + "=" +
+           valueText(row[static_cast<std::size_t>(m_plan.keyOrdinals[i])]);
+  }
+  return out;
+}
+
+void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<Value>& row) {
+  if (changes.empty()) return;
+  const std::string key = keyText(row);
+
+  Write write;
+  std::string assignments;
+  std::string conditions;
+  for (const auto& [ordinal, text] : changes) {
+    const auto& column = m_columns[static_cast<std::size_t>(ordinal)];
+    if (!assignments.empty()) assignments += ", ";
+    assignments += m_session->quoteIdentifier(column.baseColumn) + " = ?";
+    write.parameters.push_back(newValue(column, text));
+  }
+  for (std::size_t i = 0; i < m_plan.keyOrdinals.size(); ++i) {
+    const auto ordinal = static_cast<std::size_t>(m_plan.keyOrdinals[i]);
+    const auto& column = m_columns[ordinal];
+    if (!conditions.empty()) conditions += " AND ";
+    if (row[ordinal].isNull()) {
+      conditions += m_session->quoteIdentifier(m_plan.keyColumns[i]) + " IS NULL";
+    } else {
+      conditions += m_session->quoteIdentifier(m_plan.keyColumns[i]) + " = ?";
+      write.parameters.push_back(originalValue(column, row[ordinal]));
+    }
+  }
+  // Optimistic: each changed column must still hold what was read.
+  for (const auto& change : changes) {
+    const auto ordinal = static_cast<std::size_t>(change.first);
+    const auto& column = m_columns[ordinal];
+    conditions += " AND " + m_session->quoteIdentifier(column.baseColumn);
+    if (row[ordinal].isNull()) {
+      conditions += " IS NULL";
+    } else {
+      conditions += " = ?";
+      write.parameters.push_back(originalValue(column, row[ordinal]));
+    }
+  }
+  write.sql = "UPDATE " + m_tableReference + " SET " + assignments + " WHERE " + conditions;
+
+  if (!m_inTransaction) {
+    m_session->setAutocommit(false);
+    m_inTransaction = true;
+    m_groupStart = std::chrono::steady_clock::now();
+  }
+
+  std::string error;
+  const long long changed = run(write, error);
+  if (!error.empty()) {
+    rewriteGroup(key);
+    throw Error("Couldn't write the row of table " + m_plan.table + " with key " + key + ": " +
+                error);
+  }
+  if (changed == 0) {
+    commitGroup();
+    throw Error("Row changed by another user since it was read: table " + m_plan.table + ", key " +
+                key);
+  }
+  if (changed > 1) {
+    rewriteGroup(key);
+    throw Error("More than one row of table " + m_plan.table + " has the key " + key +
+                "; none of them was written");
+  }
+
+  for (const auto& parameter : write.parameters) m_groupBytes += parameter.bytes.size() + 64;
+  m_group.push_back(std::move(write));
+  if (m_group.size() >= kGroupRows || m_groupBytes >= kGroupBytes ||
+      std::chrono::steady_clock::now() - m_groupStart >= kGroupTime)
+    commitGroup();
+}
+
+long long OdbcRowWriter::run(Write& write, std::string& error) {
+  auto found = m_statements.find(write.sql);
+  if (found == m_statements.end()) {
+    if (m_statements.size() >= kStatementCacheSize) m_statements.clear();
+    auto statement = std::make_unique<OdbcStatement>(m_session);
+    try {
+      statement->prepare(write.sql, "prepare");
+    } catch (const Error& e) {
+      error = e.what();
+      return 0;
+    }
+    found = m_statements.emplace(write.sql, std::move(statement)).first;
+  }
+  OdbcStatement& statement = *found->second;
+  const SQLHSTMT handle = statement.handle();
+  for (std::size_t i = 0; i < write.parameters.size(); ++i) {
+    Parameter& parameter = write.parameters[i];
+    const SQLPOINTER data = parameter.cType == SQL_C_DOUBLE
+                                ? static_cast<SQLPOINTER>(&parameter.real)
+                                : static_cast<SQLPOINTER>(parameter.bytes.data());
+    const SQLRETURN rc =
+        SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, parameter.cType,
+                         parameter.sqlType, parameter.size, parameter.digits, data,
+                         static_cast<SQLLEN>(parameter.bytes.size()), &parameter.indicator);
+    if (!SQL_SUCCEEDED(rc)) {
+      error = OdbcError::diagnostics(SQL_HANDLE_STMT, handle);
+      return 0;
+    }
+  }
+  const SQLRETURN rc = SQLExecute(handle);
+  if (rc == SQL_NO_DATA) return 0;
+  if (!SQL_SUCCEEDED(rc)) {
+    error = OdbcError::diagnostics(SQL_HANDLE_STMT, handle);
+    if (error.empty()) error = "the ODBC driver reported an error without a message";
+    statement.closeCursor();
+    return 0;
+  }
+  SQLLEN count = -1;
+  if (!SQL_SUCCEEDED(SQLRowCount(handle, &count))) count = -1;
+  statement.closeCursor();
+  // A driver that cannot count is taken at its word that the row was written.
+  return count < 0 ? 1 : count;
+}
+
+void OdbcRowWriter::commitGroup() {
+  if (!m_inTransaction) return;
+  m_session->endTransaction(true, "Couldn't commit the changes to table " + m_plan.table);
+  m_group.clear();
+  m_groupBytes = 0;
+  m_groupStart = std::chrono::steady_clock::now();
+}
+
+void OdbcRowWriter::rewriteGroup(const std::string& key) {
+  try {
+    m_session->endTransaction(false, "Couldn't roll back the failed write");
+  } catch (const Error&) {
+    // The database may have ended the transaction itself.
+  }
+  for (auto& write : m_group) {
+    std::string error;
+    const long long changed = run(write, error);
+    if (!error.empty() || changed != 1) {
+      try {
+        m_session->endTransaction(false, "Couldn't roll back the failed write");
+      } catch (const Error&) {
+      }
+      m_group.clear();
+      m_groupBytes = 0;
+      throw Error("Writing the row of table " + m_plan.table + " with key " + key +
+                  " failed, and the rows written just before it could not be written again: " +
+                  (error.empty() ? "they changed meanwhile" : error));
+    }
+  }
+  commitGroup();
+}
+
+void OdbcRowWriter::finish() {
+  if (!m_inTransaction) return;
+  commitGroup();
+  m_inTransaction = false;
+  m_session->setAutocommit(true);
+}
+
+}  // namespace rowsmith::db::odbc

@@ -1,0 +1,83 @@
+#include "engine/db/odbc/OdbcSession.h"
+
+#include <sqlext.h>
+
+#include "engine/db/odbc/OdbcConnectionText.h"
+#include "engine/db/odbc/OdbcError.h"
+
+namespace rowsmith::db::odbc {
+
+namespace {
+
+std::string infoText(SQLHDBC dbc, SQLUSMALLINT what) {
+  SQLCHAR buffer[256] = {};
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfo(dbc, what, buffer, sizeof buffer, &length))) return {};
+  return reinterpret_cast<const char*>(buffer);
+}
+
+}  // namespace
+
+OdbcSession::OdbcSession(const std::string& rawConnectionString) {
+  const OdbcConnectionText text(rawConnectionString);
+  m_description = text.describe();
+  const std::string context = "Couldn't connect to " + m_description;
+
+  m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, context.c_str());
+  OdbcError::check(SQLSetEnvAttr(m_env.get(), SQL_ATTR_ODBC_VERSION,
+                                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+                   context, SQL_HANDLE_ENV, m_env.get());
+  m_dbc = OdbcHandle(SQL_HANDLE_DBC, m_env.get(), context.c_str());
+
+  std::string driverString = text.driverString();
+  SQLCHAR completed[1024] = {};
+  SQLSMALLINT completedLength = 0;
+  const SQLRETURN rc =
+      SQLDriverConnect(m_dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(driverString.data()),
+                       static_cast<SQLSMALLINT>(driverString.size()), completed, sizeof completed,
+                       &completedLength, SQL_DRIVER_NOPROMPT);
+  // The driver string may hold a password: it is not kept.
+  driverString.assign(driverString.size(), '\0');
+  if (!SQL_SUCCEEDED(rc)) OdbcError::raise(context, SQL_HANDLE_DBC, m_dbc.get());
+  m_connected = true;
+
+  m_dbmsName = infoText(m_dbc.get(), SQL_DBMS_NAME);
+  m_quote = infoText(m_dbc.get(), SQL_IDENTIFIER_QUOTE_CHAR);
+  if (m_quote == " ") m_quote.clear();
+}
+
+OdbcSession::~OdbcSession() {
+  if (!m_connected) return;
+  if (!m_autocommit) SQLEndTran(SQL_HANDLE_DBC, m_dbc.get(), SQL_ROLLBACK);
+  SQLDisconnect(m_dbc.get());
+}
+
+std::string OdbcSession::quoteIdentifier(const std::string& identifier) const {
+  if (m_quote.empty()) return identifier;
+  std::string out = m_quote;
+  for (std::size_t i = 0; i < identifier.size(); ++i) {
+    if (identifier.compare(i, m_quote.size(), m_quote) == 0) out += m_quote;
+    out += identifier[i];
+  }
+  return out + m_quote;
+}
+
+void OdbcSession::setAutocommit(bool on) {
+  if (on == m_autocommit) return;
+  const SQLRETURN rc = SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                             on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                         SQL_IS_UINTEGER);
+  OdbcError::check(rc,
+                   on ? "Couldn't end the write transaction on " + m_description
+                      : "Couldn't start a write transaction on " + m_description,
+                   SQL_HANDLE_DBC, m_dbc.get());
+  m_autocommit = on;
+}
+
+void OdbcSession::endTransaction(bool commit, const std::string& context) {
+  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, m_dbc.get(), commit ? SQL_COMMIT : SQL_ROLLBACK);
+  OdbcError::check(rc, context, SQL_HANDLE_DBC, m_dbc.get());
+}
+
+}  // namespace rowsmith::db::odbc

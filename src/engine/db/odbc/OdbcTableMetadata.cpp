@@ -1,0 +1,116 @@
+#include "engine/db/odbc/OdbcTableMetadata.h"
+
+#include <sqlext.h>
+
+#include <map>
+
+#include "common/Error.h"
+#include "engine/db/odbc/OdbcSession.h"
+#include "engine/db/odbc/OdbcStatement.h"
+
+namespace rowsmith::db::odbc {
+
+namespace {
+
+SQLCHAR* argument(std::string& text) {
+  return text.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(text.data());
+}
+
+SQLSMALLINT argumentLength(const std::string& text) {
+  return text.empty() ? 0 : static_cast<SQLSMALLINT>(text.size());
+}
+
+std::string textAt(SQLHSTMT statement, SQLUSMALLINT number) {
+  char buffer[512] = {};
+  SQLLEN indicator = 0;
+  if (!SQL_SUCCEEDED(
+          SQLGetData(statement, number, SQL_C_CHAR, buffer, sizeof buffer, &indicator)) ||
+      indicator == SQL_NULL_DATA)
+    return {};
+  return buffer;
+}
+
+std::string sqlLiteral(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+OdbcTableMetadata::OdbcTableMetadata(std::shared_ptr<OdbcSession> session, std::string schema,
+                                     std::string table)
+    : m_session(std::move(session)), m_schema(std::move(schema)), m_table(std::move(table)) {}
+
+std::vector<std::string> OdbcTableMetadata::primaryKey() const {
+  OdbcStatement statement(m_session);
+  std::string schema = m_schema;
+  std::string table = m_table;
+  const SQLRETURN rc =
+      SQLPrimaryKeys(statement.handle(), nullptr, 0, argument(schema), argumentLength(schema),
+                     argument(table), argumentLength(table));
+  if (!SQL_SUCCEEDED(rc)) return {};
+  std::map<int, std::string> bySequence;
+  while (SQL_SUCCEEDED(SQLFetch(statement.handle()))) {
+    SQLSMALLINT sequence = 0;
+    SQLLEN indicator = 0;
+    SQLGetData(statement.handle(), 5, SQL_C_SSHORT, &sequence, 0, &indicator);
+    bySequence[sequence] = textAt(statement.handle(), 4);
+  }
+  std::vector<std::string> out;
+  for (auto& [sequence, name] : bySequence) out.push_back(name);
+  return out;
+}
+
+std::vector<std::string> OdbcTableMetadata::bestRowIdentifier() const {
+  OdbcStatement statement(m_session);
+  std::string schema = m_schema;
+  std::string table = m_table;
+  const SQLRETURN rc = SQLSpecialColumns(
+      statement.handle(), SQL_BEST_ROWID, nullptr, 0, argument(schema), argumentLength(schema),
+      argument(table), argumentLength(table), SQL_SCOPE_TRANSACTION, SQL_NULLABLE);
+  if (!SQL_SUCCEEDED(rc)) return {};
+  std::vector<std::string> out;
+  while (SQL_SUCCEEDED(SQLFetch(statement.handle()))) out.push_back(textAt(statement.handle(), 2));
+  return out;
+}
+
+std::vector<std::string> OdbcTableMetadata::columnNames() const {
+  OdbcStatement statement(m_session);
+  std::string schema = m_schema;
+  std::string table = m_table;
+  // The table name is a search pattern here ("_" matches any character):
+  // rows of other tables are skipped by name.
+  const SQLRETURN rc =
+      SQLColumns(statement.handle(), nullptr, 0, argument(schema), argumentLength(schema),
+                 argument(table), argumentLength(table), nullptr, 0);
+  if (!SQL_SUCCEEDED(rc)) return {};
+  std::vector<std::string> out;
+  while (SQL_SUCCEEDED(SQLFetch(statement.handle())))
+    if (textAt(statement.handle(), 3) == m_table) out.push_back(textAt(statement.handle(), 4));
+  return out;
+}
+
+std::vector<std::string> OdbcTableMetadata::generatedColumns() const {
+  std::string sql =
+      "SELECT column_name FROM information_schema.columns WHERE is_generated = 'ALWAYS' AND "
+      "table_name = " +
+      sqlLiteral(m_table);
+  if (!m_schema.empty()) sql += " AND table_schema = " + sqlLiteral(m_schema);
+  std::vector<std::string> out;
+  try {
+    OdbcStatement statement(m_session);
+    statement.executeDirect(sql, "generated columns");
+    while (statement.fetch("generated columns")) out.push_back(textAt(statement.handle(), 1));
+  } catch (const Error&) {
+    // No information schema (SQLite, for one): SQLColumns already leaves
+    // generated columns out there.
+    out.clear();
+  }
+  return out;
+}
+
+}  // namespace rowsmith::db::odbc

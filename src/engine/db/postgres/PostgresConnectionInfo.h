@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/db/api/ConnectionString.h"
+#include "engine/db/postgres/PostgresHandles.h"
+
+namespace rowsmith::db {
+
+// The libpq connection parameters of a "Provider=PostgreSQL;..." connection
+// string. ADO-style names (Host, Server, Data Source, Port, Database,
+// Initial Catalog, User ID, UID, Password, PWD) and libpq's own keywords
+// (host, port, dbname, user, password, sslmode, ...) are both understood;
+// other pairs (Provider, Persist Security Info, ...) are ignored. Values go
+// to libpq as keyword/value pairs, so they need no quoting.
+//
+// Threading: immutable after construction; open() may be called from any
+// thread, the connection it gives belongs to that thread.
+class PostgresConnectionInfo {
+ public:
+  explicit PostgresConnectionInfo(const ConnectionString& connectionString);
+
+  // A new connection in UTF-8 with ISO dates and exact floating-point text.
+  // Raises rowsmith::Error naming host or socket, port, database and user
+  // (never the password) with libpq's message when it cannot connect.
+  PgConnectionPtr open() const;
+
+  // "PostgreSQL, host H, port P, database D, user U" of a live connection.
+  static std::string describe(const PGconn* connection);
+
+ private:
+  std::vector<std::pair<std::string, std::string>> m_parameters;
+};
+
+}  // namespace rowsmith::db

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "wordmill/FilterCompileError.h"
+
+namespace rowsmith::wordmill {
+
+class FilterStep;
+
+// A compiled filter: the steps of one .fll file, applied in order to the
+// whole of each value. Programs are only made by compile() and never change
+// afterwards, so one program serves any number of values.
+//
+// Threading: immutable; process() may be called from several threads at once.
+class FilterProgram {
+ public:
+  // Compiles filter source. `path` is the filter file's path: it names the filter in
+  // messages and anchors relative `pairs` files. Throws FilterCompileError (a rowsmith::Error)
+  // whose message is "LINE:COLUMN: message".
+  static std::shared_ptr<const FilterProgram> compile(std::string_view source,
+                                                      const std::string& path);
+
+  // Runs every step in order over one value and returns the output ("<NULL>" after
+  // null-if-empty / null-if when they fire). Throws rowsmith::Error naming the filter
+  // when a regex exceeds PCRE2's match limits. Safe to call from several threads at once.
+  std::string process(std::string_view input) const;
+
+  FilterProgram(std::string path, std::vector<std::unique_ptr<const FilterStep>> steps);
+  ~FilterProgram();
+  FilterProgram(const FilterProgram&) = delete;
+  FilterProgram& operator=(const FilterProgram&) = delete;
+
+  const std::string& path() const noexcept { return m_path; }
+  std::size_t stepCount() const noexcept { return m_steps.size(); }
+
+ private:
+  std::string m_path;
+  std::vector<std::unique_ptr<const FilterStep>> m_steps;
+};
+
+}  // namespace rowsmith::wordmill

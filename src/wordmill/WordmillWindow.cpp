@@ -1,0 +1,90 @@
+#include "wordmill/WordmillWindow.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "common/Error.h"
+#include "wordmill/FilterProgram.h"
+
+namespace rowsmith::wordmill {
+
+namespace {
+
+// Reads a whole regular file; nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> text;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got > 0) {
+        content.append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0) {
+        text = std::move(content);
+        break;
+      } else if (errno != EINTR) {
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return text;
+}
+
+}  // namespace
+
+WordmillWindow::WordmillWindow() = default;
+WordmillWindow::~WordmillWindow() = default;
+
+bool WordmillWindow::openFilter(const std::string& path) {
+  if (m_closed) return false;
+  auto text = readWholeFile(path);
+  // A file that cannot be read leaves the window as it was.
+  if (!text) return false;
+  m_path = path;
+  m_source = std::move(*text);
+  m_opened = true;
+  m_program.reset();
+  return true;
+}
+
+std::string WordmillWindow::compileFilter() {
+  if (m_closed) return "The filter window has been closed";
+  if (!m_opened) return "No filter has been opened in this window";
+  m_program.reset();
+  try {
+    m_program = FilterProgram::compile(m_source, m_path);
+  } catch (const Error& e) {
+    // The compiler's own "LINE:COLUMN: message", passed on unchanged.
+    return e.what();
+  }
+  return {};
+}
+
+std::string WordmillWindow::processStringWithCompiledFilter(const std::string& input) {
+  if (m_closed) throw Error("Cannot process text: the filter window has been closed");
+  if (!m_program) {
+    throw Error(m_opened ? "The filter " + m_path + " has not been compiled"
+                         : "No filter has been compiled in this window");
+  }
+  return m_program->process(input);
+}
+
+void WordmillWindow::close() {
+  m_closed = true;
+  m_program.reset();
+  m_source.clear();
+  m_source.shrink_to_fit();
+}
+
+}  // namespace rowsmith::wordmill

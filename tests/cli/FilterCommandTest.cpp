@@ -1,0 +1,123 @@
+// rowsmith-run filter: real filter files in a temporary folder, the real
+// runner, values from arguments or standard input.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/CliSupport.h"
+
+namespace rowsmith {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FilterCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("rowsmith-filtercmd-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(m_dir);
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  std::string writeFile(const std::string& name, const std::string& text) {
+    const auto path = m_dir / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  static cli_test::CliResult run(const std::vector<std::string>& args,
+                                 const std::string& input = "") {
+    return cli_test::runRowsmith(args, input);
+  }
+
+  fs::path m_dir;
+};
+
+TEST_F(FilterCommandTest, EachArgumentGivesOneLine) {
+  const auto filter = writeFile("tidy.fll", "trim\nreplace \"Mr \" \"Mister \"\nupper\n");
+  const auto result = run({"filter", filter, "  Mr Smith", "Mr Ærø ", ""});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "MISTER SMITH\nMISTER ÆRØ\n\n");
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(FilterCommandTest, WithoutArgumentsEachInputLineGivesOneLine) {
+  const auto filter = writeFile("upper.fll", "upper\n");
+  // Lines of any length; a last line without line feed still counts.
+  const std::string longLine(3 << 20, 'x');
+  const auto result = run({"filter", filter}, "one\n\ntwo ü\n" + longLine + "\nlast");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "ONE\n\nTWO Ü\n" + std::string(3 << 20, 'X') + "\nLAST\n");
+
+  EXPECT_EQ(run({"filter", filter}, "").out, "");
+}
+
+// Long input is spread over worker threads in chunks; the output keeps the
+// input's order.
+TEST_F(FilterCommandTest, LongInputKeepsItsOrder) {
+  const auto filter = writeFile("number.fll", "regex \"^line ([0-9]+)$\" \"n=$1\"\n");
+  std::string input;
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) {
+    input += "line " + std::to_string(i) + "\n";
+    expected += "n=" + std::to_string(i) + "\n";
+  }
+  const auto result = run({"filter", filter}, input);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.out == expected) << "output differs (" << result.out.size() << " bytes)";
+}
+
+// A value that fails ends the run with the filter's message, after every
+// value before it has been written.
+TEST_F(FilterCommandTest, FailureMidwayKeepsTheOutputBeforeIt) {
+  const auto filter = writeFile("backtrack.fll", "regex \"(a+)+$\" \"x\"\n");
+  std::string input;
+  std::string expected;
+  for (int i = 0; i < 200000; ++i) {
+    const std::string line = i == 150000 ? std::string(40, 'a') + "b" : "ok " + std::to_string(i);
+    input += line + "\n";
+    if (i < 150000) expected += line + "\n";
+  }
+  const auto result = run({"filter", filter}, input);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(result.out == expected) << "output differs (" << result.out.size() << " bytes)";
+  EXPECT_TRUE(result.err.starts_with("rowsmith-run: ")) << result.err;
+  EXPECT_NE(result.err.find("match limit"), std::string::npos) << result.err;
+}
+
+TEST_F(FilterCommandTest, NullOutputIsPrintedAsItIs) {
+  const auto filter = writeFile("blank.fll", "trim\nnull-if-empty\n");
+  const auto fromArgs = run({"filter", filter, "  ", "kept"});
+  EXPECT_EQ(fromArgs.status, 0) << fromArgs.err;
+  EXPECT_EQ(fromArgs.out, "<NULL>\nkept\n");
+  EXPECT_EQ(run({"filter", filter}, "kept\n \n").out, "kept\n<NULL>\n");
+}
+
+TEST_F(FilterCommandTest, FilterThatDoesNotOpenOrCompileFails) {
+  const auto missing = (m_dir / "missing.fll").string();
+  const auto notOpened = run({"filter", missing, "x"});
+  EXPECT_EQ(notOpened.status, 1);
+  EXPECT_EQ(notOpened.out, "");
+  EXPECT_EQ(notOpened.err, "rowsmith-run: Couldn't open " + missing + "\n");
+
+  const auto bad = writeFile("bad.fll", "upper\nfrobnicate\n");
+  const auto notCompiled = run({"filter", bad, "x"});
+  EXPECT_EQ(notCompiled.status, 1);
+  EXPECT_EQ(notCompiled.out, "");
+  EXPECT_TRUE(notCompiled.err.starts_with("rowsmith-run: 2:1: ")) << notCompiled.err;
+}
+
+TEST_F(FilterCommandTest, MissingFilterArgumentIsAUsageError) {
+  const auto result = run({"filter"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err, "");
+}
+
+}  // namespace
+}  // namespace rowsmith

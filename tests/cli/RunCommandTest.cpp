@@ -1,0 +1,257 @@
+// rowsmith-run run and preview end to end: real SQLite files, real filter
+// files and jobs written by `rowsmith-run new`, the real runner.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "cli/CliSupport.h"
+#include "engine/db/ConnectionFactory.h"
+
+namespace rowsmith {
+namespace {
+
+namespace fs = std::filesystem;
+using cli_test::CliResult;
+using cli_test::runRowsmith;
+using ::testing::HasSubstr;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class RunCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = ::testing::TempDir() + "rowsmith-runcmd-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    m_dir = pattern;
+    m_database = (m_dir / "shop.sqlite").string();
+    std::ofstream{m_database};  // an empty file is an empty database
+    m_db = db::connect(source());
+    m_db->execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT, city TEXT)");
+    m_db->execute(
+        "INSERT INTO customers VALUES (1, ' ann  lee ', 'York'), (2, 'BOB KAY', 'N/A'), "
+        "(3, NULL, 'Leeds')");
+    m_nameFilter = filter("name.fll", "trim\ncollapse-spaces\ntitle");
+    m_cityFilter = filter("city.fll", "null-if \"N/A\"");
+  }
+  void TearDown() override {
+    m_db.reset();
+    fs::remove_all(m_dir);
+  }
+
+  std::string source() const { return "Provider=SQLite;Data Source=" + m_database; }
+
+  std::string filter(const std::string& name, const std::string& text) {
+    const auto path = m_dir / name;
+    std::ofstream(path) << text << "\n";
+    return path.string();
+  }
+
+  // Writes a job with `rowsmith-run new`; `columns` as NAME[=FILTER].
+  std::string job(const std::vector<std::string>& columns, const std::string& table = "customers",
+                  const std::string& dataSource = "") {
+    const std::string path = (m_dir / "job.rsm").string();
+    std::vector<std::string> args{"new",
+                                  "-o",
+                                  path,
+                                  "--data-source",
+                                  dataSource.empty() ? source() : dataSource,
+                                  "--table",
+                                  table,
+                                  "--preview-rows",
+                                  "2"};
+    for (const auto& column : columns) {
+      args.push_back("--column");
+      args.push_back(column);
+    }
+    const CliResult made = runRowsmith(args);
+    EXPECT_EQ(made.status, 0) << made.err;
+    return path;
+  }
+
+  std::string standardJob() { return job({"id", "name=" + m_nameFilter, "city=" + m_cityFilter}); }
+
+  // One column of the table in id order; NULL as std::nullopt.
+  std::vector<std::optional<std::string>> column(const std::string& name) {
+    std::vector<std::optional<std::string>> values;
+    auto result = m_db->open("SELECT " + name + " FROM customers ORDER BY id", {});
+    if (!result->eof()) result->moveFirst();
+    for (; !result->eof(); result->moveNext()) {
+      const auto& value = result->value(0);
+      if (value.isNull()) {
+        values.push_back(std::nullopt);
+      } else if (value.kind == db::Value::Kind::Integer) {
+        values.push_back(std::to_string(value.integer));
+      } else {
+        values.push_back(value.text);
+      }
+    }
+    result->close();
+    return values;
+  }
+
+  fs::path m_dir;
+  std::string m_database;
+  std::unique_ptr<db::Connection> m_db;
+  std::string m_nameFilter;
+  std::string m_cityFilter;
+};
+
+using Column = std::vector<std::optional<std::string>>;
+
+TEST_F(RunCommandTest, RunTransformsEveryRowAndEndsWithTheCompletionText) {
+  const CliResult result = runRowsmith({"run", standardJob()});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "Complete. 3 rows processed.\n");
+  // NULL reaches the filter as empty text and comes back as "".
+  EXPECT_EQ(column("name"), (Column{"Ann Lee", "Bob Kay", ""}));
+  EXPECT_EQ(column("city"), (Column{"York", std::nullopt, "Leeds"}));
+}
+
+TEST_F(RunCommandTest, FailuresExitWithStatusOneAndTheMessageChangingNothing) {
+  struct Case {
+    std::string name;
+    std::function<std::string()> makeJob;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"missing table",
+       [&] {
+         return job({"id", "name=" + m_nameFilter}, "no_such_table");
+       },
+       "no_such_table"},
+      {"missing filter",
+       [&] {
+         return job({"id", "name=" + m_nameFilter + ".gone"});
+       },
+       "rowsmith-run: Couldn't open " + m_nameFilter + ".gone"},
+      {"no filters",
+       [&] {
+         return job({"id", "name", "city"});
+       },
+       "rowsmith-run: No transforms have been specified"},
+      {"more fields than filters",
+       [&] {
+         return job({"id", "name=" + m_nameFilter});
+       },
+       "rowsmith-run: List index out of bounds (2)"},
+      {"missing job", [&] { return (m_dir / "nothing.rsm").string(); }, "rowsmith-run: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CliResult result = runRowsmith({"run", c.makeJob()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr(c.message));
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+  }
+}
+
+TEST_F(RunCommandTest, PreviewShowsSampleAndMarkedChangesWithoutWriting) {
+  const std::string path = standardJob();
+  const CliResult text = runRowsmith({"preview", path});
+  EXPECT_EQ(text.status, 0) << text.err;
+  // The job's preview rows (2) limit the sample.
+  EXPECT_THAT(text.out, HasSubstr("Rows returned: 2\n"));
+  EXPECT_THAT(text.out, HasSubstr("*Ann Lee"));
+  EXPECT_THAT(text.out, HasSubstr("*Bob Kay"));
+  EXPECT_THAT(text.out, HasSubstr("Changed cells: 3\n"));
+
+  const CliResult json = runRowsmith({"preview", path, "--rows", "5", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto out = nlohmann::json::parse(json.out);
+  EXPECT_EQ(out["columns"], nlohmann::json({"id", "name", "city"}));
+  EXPECT_EQ(out["filters"], nlohmann::json({"", m_nameFilter, m_cityFilter}));
+  EXPECT_EQ(out["rowsReturned"], 3);
+  EXPECT_EQ(out["supportsUpdates"], true);
+  ASSERT_EQ(out["rows"].size(), 3u);
+  EXPECT_EQ(out["rows"][1]["sample"], nlohmann::json({"2", "BOB KAY", "N/A"}));
+  EXPECT_EQ(out["rows"][1]["preview"], nlohmann::json({"2", "Bob Kay", nullptr}));
+  EXPECT_EQ(out["rows"][1]["changed"], nlohmann::json({false, true, true}));
+  EXPECT_EQ(out["rows"][2]["sample"], nlohmann::json({"3", nullptr, "Leeds"}));
+  EXPECT_EQ(out["rows"][2]["preview"], nlohmann::json({"3", "", "Leeds"}));
+  EXPECT_EQ(out["rows"][2]["changed"], nlohmann::json({false, true, false}));
+
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+  EXPECT_EQ(column("city"), (Column{"York", "N/A", "Leeds"}));
+}
+
+// Starts the runner with its output in files, sends `signals` SIGINTs as
+// soon as it reports rows, and returns its exit status.
+int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {
+  const fs::path out = dir / "out.txt";
+  const fs::path err = dir / "err.txt";
+  // What an earlier run printed must not be taken for this one's rows.
+  fs::remove(out);
+  fs::remove(err);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (outFd < 0 || errFd < 0) ::_exit(127);
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    const std::string runner = cli_test::runnerPath();
+    ::execl(runner.c_str(), runner.c_str(), "run", jobPath.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (readFile(err).find("Processing row") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (int i = 0; i < signals; ++i) ::kill(child, SIGINT);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNewRows) {
+  m_db->execute("DELETE FROM customers");
+  m_db->execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+      "INSERT INTO customers SELECT i, 'name', 'city' FROM n");
+  const std::string path = job({"id", "name=" + filter("upper.fll", "upper"), "city"});
+
+  for (int signals : {1, 2}) {
+    SCOPED_TRACE(signals);
+    m_db->execute("UPDATE customers SET name = 'name'");
+    EXPECT_EQ(runInterrupted(path, m_dir, signals), 130);
+    auto count = [&](const std::string& where) {
+      auto result = m_db->open("SELECT count(*), max(id) FROM customers WHERE " + where, {});
+      result->moveFirst();
+      const long long rows = result->value(0).integer;
+      const long long last = result->value(1).isNull() ? 0 : result->value(1).integer;
+      result->close();
+      return std::pair(rows, last);
+    };
+    // The rows with new values are the first ones in the visit order.
+    const auto [changed, lastChanged] = count("name = 'NAME'");
+    EXPECT_LT(changed, 1000000);
+    EXPECT_EQ(lastChanged, changed);
+    if (signals == 1) {
+      // The row in hand when the cancel came keeps its old values.
+      EXPECT_EQ(readFile(m_dir / "out.txt"),
+                "Terminated by user. " + std::to_string(changed + 1) + " rows processed.\n");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rowsmith

@@ -1,0 +1,293 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "common/Error.h"
+#include "engine/FieldText.h"
+#include "engine/db/BackendSuite.h"
+#include "engine/db/ConnectionFactory.h"
+
+namespace rowsmith::db::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using Column = std::vector<std::optional<std::string>>;
+
+// A folder of its own for this test process, removed at exit.
+const fs::path& scratchFolder() {
+  static const fs::path folder = [] {
+    std::string pattern = (fs::temp_directory_path() / "rowsmith-sqlite-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] { fs::remove_all(scratchFolder()); });
+    return fs::path(pattern);
+  }();
+  return folder;
+}
+
+// A new, empty database file (an empty file is an empty SQLite database).
+std::string newDatabase() {
+  const fs::path file = scratchFolder() / (uniqueName("db") + ".sqlite");
+  std::ofstream{file};
+  return file.string();
+}
+
+std::string connectionStringFor(const std::string& file) {
+  return "Provider=SQLite;Data Source=" + file;
+}
+
+BackendTarget sqliteTarget() {
+  BackendTarget target;
+  target.name = "Sqlite";
+  target.connectionString = [] { return connectionStringFor(newDatabase()); };
+  target.viewIsUpdatable = true;
+  target.keylessTableIsUpdatable = true;
+  return target;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, BackendSuite, ::testing::Values(sqliteTarget()),
+                         BackendTargetName());
+
+std::string errorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "no rowsmith::Error was raised";
+  return {};
+}
+
+class SqliteBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_file = newDatabase();
+    m_connection = connect(connectionStringFor(m_file));
+  }
+  Connection& connection() { return *m_connection; }
+  void execute(const std::string& sql) { m_connection->execute(sql); }
+  Column column(const std::string& sql) {
+    auto other = connect(connectionStringFor(m_file));
+    return readColumn(*other, sql);
+  }
+
+  std::string m_file;
+  std::unique_ptr<Connection> m_connection;
+};
+
+TEST_F(SqliteBackendTest, MissingFileFailsNamingItUnlessAskedToCreate) {
+  const std::string missing = (scratchFolder() / "missing.sqlite").string();
+  const auto message = errorOf([&] { connect(connectionStringFor(missing)); });
+  EXPECT_THAT(message, HasSubstr(missing));
+  EXPECT_THAT(message, HasSubstr("does not exist"));
+  EXPECT_FALSE(fs::exists(missing));
+
+  connect(connectionStringFor(missing) + ";Mode=ReadWriteCreate");
+  EXPECT_TRUE(fs::exists(missing));
+}
+
+TEST_F(SqliteBackendTest, FileThatIsNoDatabaseFailsAtConnect) {
+  const std::string file = (scratchFolder() / "text.sqlite").string();
+  std::ofstream(file) << "this is not a database, only some text that fills a page or more\n";
+  EXPECT_THAT(errorOf([&] { connect(connectionStringFor(file)); }), HasSubstr(file));
+}
+
+// Nothing is run for a statement without result columns: it fails before it
+// could change anything.
+TEST_F(SqliteBackendTest, StatementWithoutResultIsNotRun) {
+  execute("CREATE TABLE t (a TEXT)");
+  execute("INSERT INTO t VALUES ('old')");
+  for (const char* sql : {"update t set a = 'new'", "", "  -- only a comment", "delete from t"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(errorOf([&] { connection().open(sql, OpenOptions{}); }),
+              "CommandText does not return a result set");
+  }
+  EXPECT_EQ(column("select a from t"), (Column{"old"}));
+}
+
+TEST_F(SqliteBackendTest, TableNamesInSchemaOrderWithoutInternalTables) {
+  execute("CREATE TABLE zeta (a TEXT)");
+  execute("CREATE TABLE alpha (id INTEGER PRIMARY KEY AUTOINCREMENT, a TEXT)");
+  execute("CREATE INDEX alpha_a ON alpha (a)");
+  execute("CREATE VIEW middle AS SELECT a FROM zeta");
+  EXPECT_EQ(connection().tableNames(), (std::vector<std::string>{"zeta", "alpha", "middle"}));
+}
+
+TEST_F(SqliteBackendTest, FieldTypesFollowDeclaredTypesOrTheFirstValue) {
+  execute(
+      "CREATE TABLE t (i INTEGER, s VARCHAR(10), r REAL, b BLOB, f BOOLEAN, d DATE, "
+      "ts DATETIME, n NUMERIC(10,2), u)");
+  execute(
+      "INSERT INTO t VALUES (1, 's', 1.5, x'00', 1, '2024-01-02', '2024-01-02 03:04:05', 1, 2.5)");
+  auto recordSet = connection().open("select *, i + 1 as e, 'x' || s as c from t", OpenOptions{});
+  const std::vector<DataType> expected = {
+      DataType::BigInt,  DataType::VarWChar, DataType::Double,      DataType::VarBinary,
+      DataType::Boolean, DataType::DBDate,   DataType::DBTimeStamp, DataType::Numeric,
+      DataType::Double,  DataType::BigInt,   DataType::VarWChar};
+  ASSERT_EQ(recordSet->fieldCount(), static_cast<int>(expected.size()));
+  for (int i = 0; i < recordSet->fieldCount(); ++i)
+    EXPECT_EQ(recordSet->fieldType(i), expected[i]) << recordSet->fieldName(i);
+}
+
+struct ShapeCase {
+  const char* sql;
+  const char* written;  // the table a write reaches, or nullptr
+  const char* reason;   // part of the refusal, when none is reached
+};
+
+void PrintTo(const ShapeCase& shape, std::ostream* out) { *out << shape.sql; }
+
+class SqliteResultShapeTest : public SqliteBackendTest,
+                              public ::testing::WithParamInterface<ShapeCase> {};
+
+// Which results can be written: the rowid is added to a plain SELECT of one
+// rowid table; a WITHOUT ROWID table needs its key in the result; results
+// that combine rows never take writes.
+TEST_P(SqliteResultShapeTest, WritesOnlyWhereRowsCanBeIdentified) {
+  execute("CREATE TABLE plain (a TEXT, b TEXT)");
+  execute("INSERT INTO plain VALUES ('x', 'k')");
+  execute("CREATE TABLE keyed (k TEXT PRIMARY KEY, a TEXT) WITHOUT ROWID");
+  execute("INSERT INTO keyed VALUES ('k', 'x')");
+  const ShapeCase& shape = GetParam();
+
+  auto recordSet = connection().open(shape.sql, OpenOptions{});
+  EXPECT_EQ(recordSet->supportsUpdates(), shape.written != nullptr);
+  ASSERT_FALSE(recordSet->eof());
+  if (shape.written != nullptr) {
+    recordSet->setValue(0, "written");
+    recordSet->moveNext();
+    recordSet->close();
+    EXPECT_EQ(column(std::string("select a from ") + shape.written), (Column{"written"}));
+  } else {
+    EXPECT_THAT(errorOf([&] { recordSet->setValue(0, "written"); }), HasSubstr(shape.reason));
+    recordSet->close();
+    EXPECT_EQ(column("select a from plain union all select a from keyed"), (Column{"x", "x"}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, SqliteResultShapeTest,
+    ::testing::Values(ShapeCase{"select a from plain", "plain", ""},
+                      ShapeCase{"  SELECT a, b FROM plain WHERE b = 'k' ORDER BY a", "plain", ""},
+                      ShapeCase{"select a, k from keyed", "keyed", ""},
+                      ShapeCase{"select a from keyed", nullptr, "no key of table keyed"},
+                      ShapeCase{"select distinct a from plain", nullptr, "no key of table plain"},
+                      ShapeCase{"select a from plain group by a", nullptr, "no key"},
+                      ShapeCase{"select count(*) from plain", nullptr, "none of its columns"},
+                      ShapeCase{"with w as (select a from plain) select a from w", nullptr,
+                                "no key"}));
+
+TEST_F(SqliteBackendTest, ALockHeldTooLongEndsWithAClearMessage) {
+  execute("CREATE TABLE t (a TEXT)");
+  execute("INSERT INTO t VALUES ('old')");
+  auto holder = connect(connectionStringFor(m_file));
+  holder->execute("BEGIN IMMEDIATE");
+
+  auto impatient = connect(connectionStringFor(m_file) + ";Busy Timeout=100");
+  auto recordSet = impatient->open("select a from t", OpenOptions{});
+  recordSet->setValue(0, "new");
+  const auto message = errorOf([&] { recordSet->moveNext(); });
+  EXPECT_THAT(message, HasSubstr("database is locked"));
+  EXPECT_THAT(message, HasSubstr("try again"));
+  recordSet.reset();
+  holder->execute("COMMIT");
+  EXPECT_EQ(column("select a from t"), (Column{"old"}));
+}
+
+// A run waits for another connection's lock instead of failing at once.
+TEST_F(SqliteBackendTest, WritesWaitForAnotherConnectionsLock) {
+  execute("CREATE TABLE t (a TEXT)");
+  execute("INSERT INTO t VALUES ('old')");
+  std::atomic<bool> locked{false};
+  std::thread other([&] {
+    auto holder = connect(connectionStringFor(m_file));
+    holder->execute("BEGIN IMMEDIATE");
+    locked = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    holder->execute("COMMIT");
+  });
+  while (!locked) std::this_thread::yield();
+
+  auto recordSet = connection().open("select a from t", OpenOptions{});
+  recordSet->setValue(0, "new");
+  EXPECT_NO_THROW(recordSet->moveNext());
+  recordSet->close();
+  other.join();
+  EXPECT_EQ(column("select a from t"), (Column{"new"}));
+}
+
+// The worker releases its connection before its record set; the record set
+// still keeps the rows it moved past.
+TEST_F(SqliteBackendTest, RecordSetOutlivesItsConnection) {
+  execute("CREATE TABLE t (a TEXT)");
+  execute("INSERT INTO t VALUES ('a1'), ('a2')");
+  auto recordSet = connection().open("select a from t", OpenOptions{});
+  m_connection.reset();
+  recordSet->setValue(0, "n1");
+  recordSet->moveNext();
+  recordSet->setValue(0, "n2");
+  recordSet.reset();
+  EXPECT_EQ(column("select a from t order by rowid"), (Column{"n1", "a2"}));
+}
+
+// A process killed in the middle of a run leaves every row wholly old or
+// wholly new, the new ones first in visit order, however commits are grouped.
+TEST_F(SqliteBackendTest, KilledRunLeavesAPrefixOfNewRows) {
+  constexpr int kRows = 20000;
+  execute("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT)");
+  execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+      "INSERT INTO t SELECT i, 'old', 'old' FROM n");
+  m_connection.reset();
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Visits rows in descending order of id, so that a prefix in visit order
+    // is not simply the order of the table.
+    try {
+      auto connection = connect(connectionStringFor(m_file));
+      auto recordSet = connection->open("select id, a, b from t order by id desc", OpenOptions{});
+      for (int row = 0; !recordSet->eof(); ++row, recordSet->moveNext()) {
+        recordSet->setValue(1, "new");
+        recordSet->setValue(2, "new");
+        if (row == 1500) (void)!write(ready[1], "x", 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+
+  auto check = connect(connectionStringFor(m_file));
+  EXPECT_EQ(readColumn(*check, "select count(*) from t where a <> b"), (Column{"0"}));
+  const auto newRows = readColumn(*check, "select count(*) from t where a = 'new'");
+  const int kept = std::stoi(*newRows.at(0));
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, kRows);
+  // The kept rows are the highest ids: the first ones visited.
+  EXPECT_EQ(readColumn(*check, "select count(*) from t where a = 'new' and id <= " +
+                                   std::to_string(kRows - kept)),
+            (Column{"0"}));
+}
+
+}  // namespace
+}  // namespace rowsmith::db::testing
