@@ -32,7 +32,7 @@ struct StepArguments {
   }
 };
 
-struct StepSpec {
+struct StepForm {
   std::string_view name;
   std::size_t textCount;
   std::vector<std::string_view> options;
@@ -45,9 +45,9 @@ std::unique_ptr<const FilterStep> make(Args&&... args) {
   return std::make_unique<const Step>(std::forward<Args>(args)...);
 }
 
-const std::vector<StepSpec>& stepSpecs() {
+const std::vector<StepForm>& stepForms() {
   using A = const StepArguments&;
-  static const std::vector<StepSpec> specs = {
+  static const std::vector<StepForm> forms = {
       {"replace",
        2,
        {"ignore-case", "whole-word", "first"},
@@ -108,7 +108,7 @@ const std::vector<StepSpec>& stepSpecs() {
       {"null-if-empty", 0, {}, "null-if-empty", [](A) { return make<NullIfStep>(std::string()); }},
       {"null-if", 1, {}, "null-if \"text\"", [](A a) { return make<NullIfStep>(a.texts[0]); }},
   };
-  return specs;
+  return forms;
 }
 
 std::string join(const std::vector<std::string_view>& words) {
@@ -128,7 +128,7 @@ std::string plural(std::size_t count, const char* word) {
 
 std::string FilterParser::stepNames() {
   std::vector<std::string_view> names;
-  for (const auto& spec : stepSpecs()) names.push_back(spec.name);
+  for (const auto& form : stepForms()) names.push_back(form.name);
   return join(names);
 }
 
@@ -162,25 +162,25 @@ std::unique_ptr<const FilterStep> FilterParser::parseLine(std::string_view line,
          "steps are: " +
              stepNames());
   }
-  const auto& specs = stepSpecs();
-  const auto spec = std::find_if(specs.begin(), specs.end(),
-                                 [&](const StepSpec& s) { return s.name == name.text; });
-  if (spec == specs.end()) {
+  const auto& forms = stepForms();
+  const auto form = std::find_if(forms.begin(), forms.end(),
+                                 [&](const StepForm& s) { return s.name == name.text; });
+  if (form == forms.end()) {
     fail(name.offset, "unknown step \"" + name.text + "\"; the steps are: " + stepNames());
   }
-  const std::string stepName(spec->name);
-  const std::string usage = "write it as: " + std::string(spec->usage);
+  const std::string stepName(form->name);
+  const std::string usage = "write it as: " + std::string(form->usage);
 
   StepArguments arguments{
       {}, {}, m_path, "filter " + m_path + ", line " + std::to_string(lineNumber)};
   std::vector<const FilterToken*> textTokens;
   std::size_t next = 1;
-  for (; textTokens.size() < spec->textCount; ++next) {
+  for (; textTokens.size() < form->textCount; ++next) {
     if (next >= tokens.size()) {
       const FilterToken& last = tokens.back();
       fail(last.kind == FilterToken::Kind::kText ? last.sourceOffsets.back() + 1
                                                  : last.offset + last.text.size(),
-           stepName + " needs " + plural(spec->textCount, "text") + " in double quotes; " + usage);
+           stepName + " needs " + plural(form->textCount, "text") + " in double quotes; " + usage);
     }
     const FilterToken& token = tokens[next];
     if (token.kind != FilterToken::Kind::kText) {
@@ -193,21 +193,21 @@ std::unique_ptr<const FilterStep> FilterParser::parseLine(std::string_view line,
   for (; next < tokens.size(); ++next) {
     const FilterToken& token = tokens[next];
     if (token.kind == FilterToken::Kind::kText) {
-      fail(token.offset, spec->textCount == 0 ? stepName + " takes no text; " + usage
+      fail(token.offset, form->textCount == 0 ? stepName + " takes no text; " + usage
                                               : "too many texts: " + stepName + " takes " +
-                                                    plural(spec->textCount, "text") + "; " + usage);
+                                                    plural(form->textCount, "text") + "; " + usage);
     }
-    if (std::find(spec->options.begin(), spec->options.end(), token.text) == spec->options.end()) {
-      fail(token.offset, spec->options.empty() ? stepName + " takes no options; " + usage
+    if (std::find(form->options.begin(), form->options.end(), token.text) == form->options.end()) {
+      fail(token.offset, form->options.empty() ? stepName + " takes no options; " + usage
                                                : "unknown option \"" + token.text + "\" for " +
-                                                     std::string(spec->name) +
-                                                     "; its options are: " + join(spec->options));
+                                                     std::string(form->name) +
+                                                     "; its options are: " + join(form->options));
     }
     arguments.options.push_back(token.text);
   }
 
   try {
-    return spec->build(arguments);
+    return form->build(arguments);
   } catch (const StepArgumentError& error) {
     const FilterToken& token = *textTokens.at(error.textIndex());
     const auto& offsets = token.sourceOffsets;

@@ -55,7 +55,8 @@ std::unique_ptr<Connection> openSqliteConnection(const ConnectionString& connect
     throw Error("Cannot open SQLite database \"" + file + "\": the file does not exist");
 
   sqlite3* raw = nullptr;
-  const int code = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
+  // A connection and its statements live on one thread: no need for SQLite's own locks.
+  const int code = sqlite3_open_v2(file.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   SqliteHandle database(raw, [](sqlite3* db) { sqlite3_close_v2(db); });
   const std::string context = "Cannot open SQLite database \"" + file + "\"";
   if (code != SQLITE_OK) throwSqliteError(raw, code, context);
