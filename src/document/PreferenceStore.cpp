@@ -22,17 +22,7 @@ namespace {
 // A key path with its empty components ("\\", leading or trailing "\")
 // removed. Raises on control characters, which the file cannot hold.
 std::string normalisedPath(std::string_view path) {
-  std::string result;
-  std::size_t pos = 0;
-  while (pos <= path.size()) {
-    std::size_t end = path.find('\\', pos);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > pos) {
-      if (!result.empty()) result += '\\';
-      result += path.substr(pos, end - pos);
-    }
-    pos = end + 1;
-  }
+  std::string result = compactKeyPath(path);
   for (const char c : result) {
     if (static_cast<unsigned char>(c) < 32) {
       throw Error("Invalid preference key name '" + result + "'");

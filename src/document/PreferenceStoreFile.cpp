@@ -184,22 +184,26 @@ bool relativePath(std::string_view inside, std::string_view rootName, std::strin
   }
   std::string_view rest = inside.substr(rootName.size());
   if (!rest.empty() && rest.front() != '\\') return false;
-  path.clear();
-  // Components are normalised: empty ones (doubled or trailing "\") vanish.
-  std::size_t pos = 0;
-  while (pos <= rest.size()) {
-    std::size_t end = rest.find('\\', pos);
-    if (end == std::string_view::npos) end = rest.size();
-    if (end > pos) {
-      if (!path.empty()) path += '\\';
-      path += rest.substr(pos, end - pos);
-    }
-    pos = end + 1;
-  }
+  path = compactKeyPath(rest);
   return true;
 }
 
 }  // namespace
+
+std::string compactKeyPath(std::string_view path) {
+  std::string result;
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t end = path.find('\\', pos);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > pos) {
+      if (!result.empty()) result += '\\';
+      result += path.substr(pos, end - pos);
+    }
+    pos = end + 1;
+  }
+  return result;
+}
 
 PreferenceHive PreferenceStoreFile::parse(std::string_view text, std::string_view rootName) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);

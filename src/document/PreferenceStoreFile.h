@@ -54,6 +54,10 @@ using PreferenceHive = std::map<std::string, PreferenceKey>;
 // hex data continued with a trailing "\" are accepted when reading.
 //
 // Threading: pure functions; safe from any thread.
+// A key path with its empty components (doubled, leading or trailing "\")
+// removed, the others joined by "\".
+std::string compactKeyPath(std::string_view path);
+
 class PreferenceStoreFile {
  public:
   // Raises rowsmith::Error naming the line when the text is not a well-formed

@@ -19,16 +19,6 @@ std::string quoted(const std::string& sql) {
   return "\"" + (sql.size() <= kLongest ? sql : sql.substr(0, kLongest) + "...") + "\"";
 }
 
-std::string textAt(SQLHSTMT statement, SQLUSMALLINT number) {
-  char buffer[1024] = {};
-  SQLLEN indicator = 0;
-  if (!SQL_SUCCEEDED(
-          SQLGetData(statement, number, SQL_C_CHAR, buffer, sizeof buffer, &indicator)) ||
-      indicator == SQL_NULL_DATA)
-    return {};
-  return buffer;
-}
-
 }  // namespace
 
 OdbcConnection::OdbcConnection(std::shared_ptr<OdbcSession> session)
@@ -46,8 +36,8 @@ std::vector<std::string> OdbcConnection::tableNames() {
   if (!SQL_SUCCEEDED(rc)) statement.fail(context);
   std::vector<std::string> names;
   while (statement.fetch(context)) {
-    const std::string type = textAt(statement.handle(), 4);
-    if (type == "TABLE" || type == "VIEW") names.push_back(textAt(statement.handle(), 3));
+    const std::string type = catalogTextAt(statement.handle(), 4);
+    if (type == "TABLE" || type == "VIEW") names.push_back(catalogTextAt(statement.handle(), 3));
   }
   return names;
 }

@@ -98,4 +98,14 @@ void OdbcStatement::fail(const std::string& context) const {
   OdbcError::raise(context, SQL_HANDLE_STMT, handle());
 }
 
+std::string catalogTextAt(SQLHSTMT statement, SQLUSMALLINT number) {
+  char buffer[1024] = {};
+  SQLLEN indicator = 0;
+  if (!SQL_SUCCEEDED(
+          SQLGetData(statement, number, SQL_C_CHAR, buffer, sizeof buffer, &indicator)) ||
+      indicator == SQL_NULL_DATA)
+    return {};
+  return buffer;
+}
+
 }  // namespace rowsmith::db::odbc

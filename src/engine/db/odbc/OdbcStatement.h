@@ -43,4 +43,9 @@ class OdbcStatement {
   OdbcHandle m_handle;
 };
 
+// Column `number` (1-based) of a catalog result's current row as text; empty
+// for NULL or when it cannot be read. Catalog texts are names, so a short
+// buffer is enough.
+std::string catalogTextAt(SQLHSTMT statement, SQLUSMALLINT number);
+
 }  // namespace rowsmith::db::odbc

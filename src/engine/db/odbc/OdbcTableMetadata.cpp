@@ -20,16 +20,6 @@ SQLSMALLINT argumentLength(const std::string& text) {
   return text.empty() ? 0 : static_cast<SQLSMALLINT>(text.size());
 }
 
-std::string textAt(SQLHSTMT statement, SQLUSMALLINT number) {
-  char buffer[512] = {};
-  SQLLEN indicator = 0;
-  if (!SQL_SUCCEEDED(
-          SQLGetData(statement, number, SQL_C_CHAR, buffer, sizeof buffer, &indicator)) ||
-      indicator == SQL_NULL_DATA)
-    return {};
-  return buffer;
-}
-
 std::string sqlLiteral(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
@@ -58,7 +48,7 @@ std::vector<std::string> OdbcTableMetadata::primaryKey() const {
     SQLSMALLINT sequence = 0;
     SQLLEN indicator = 0;
     SQLGetData(statement.handle(), 5, SQL_C_SSHORT, &sequence, 0, &indicator);
-    bySequence[sequence] = textAt(statement.handle(), 4);
+    bySequence[sequence] = catalogTextAt(statement.handle(), 4);
   }
   std::vector<std::string> out;
   for (auto& [sequence, name] : bySequence) out.push_back(name);
@@ -74,7 +64,8 @@ std::vector<std::string> OdbcTableMetadata::bestRowIdentifier() const {
       argument(table), argumentLength(table), SQL_SCOPE_TRANSACTION, SQL_NULLABLE);
   if (!SQL_SUCCEEDED(rc)) return {};
   std::vector<std::string> out;
-  while (SQL_SUCCEEDED(SQLFetch(statement.handle()))) out.push_back(textAt(statement.handle(), 2));
+  while (SQL_SUCCEEDED(SQLFetch(statement.handle())))
+    out.push_back(catalogTextAt(statement.handle(), 2));
   return out;
 }
 
@@ -90,7 +81,8 @@ std::vector<std::string> OdbcTableMetadata::columnNames() const {
   if (!SQL_SUCCEEDED(rc)) return {};
   std::vector<std::string> out;
   while (SQL_SUCCEEDED(SQLFetch(statement.handle())))
-    if (textAt(statement.handle(), 3) == m_table) out.push_back(textAt(statement.handle(), 4));
+    if (catalogTextAt(statement.handle(), 3) == m_table)
+      out.push_back(catalogTextAt(statement.handle(), 4));
   return out;
 }
 
@@ -104,7 +96,8 @@ std::vector<std::string> OdbcTableMetadata::generatedColumns() const {
   try {
     OdbcStatement statement(m_session);
     statement.executeDirect(sql, "generated columns");
-    while (statement.fetch("generated columns")) out.push_back(textAt(statement.handle(), 1));
+    while (statement.fetch("generated columns"))
+      out.push_back(catalogTextAt(statement.handle(), 1));
   } catch (const Error&) {
     // No information schema (SQLite, for one): SQLColumns already leaves
     // generated columns out there.
