@@ -23,14 +23,17 @@ using ::testing::HasSubstr;
 using Column = std::vector<std::optional<std::string>>;
 
 // A folder of its own for this test process, removed at exit.
+// Removed at exit. The path lives on the heap and is never destroyed, so the
+// exit handler can still read it after static objects are gone.
 const fs::path& scratchFolder() {
-  static const fs::path folder = [] {
+  static const fs::path* folder = [] {
     std::string pattern = (fs::temp_directory_path() / "rowsmith-sqlite-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    auto* path = new fs::path(pattern);
     std::atexit([] { fs::remove_all(scratchFolder()); });
-    return fs::path(pattern);
+    return path;
   }();
-  return folder;
+  return *folder;
 }
 
 // A new, empty database file (an empty file is an empty SQLite database).
@@ -50,6 +53,7 @@ BackendTarget sqliteTarget() {
   target.connectionString = [] { return connectionStringFor(newDatabase()); };
   target.viewIsUpdatable = true;
   target.keylessTableIsUpdatable = true;
+  target.countsRows = true;
   return target;
 }
 
