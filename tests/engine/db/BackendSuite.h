@@ -51,6 +51,9 @@ struct BackendTarget {
   // row identity (SQLite rowid, PostgreSQL ctid, an ODBC best row
   // identifier); otherwise writing fails and changes nothing.
   bool keylessTableIsUpdatable = true;
+  // Whether record sets report their number of rows (recordCount());
+  // otherwise they report a value below 1.
+  bool countsRows = false;
 };
 
 inline void PrintTo(const BackendTarget& target, std::ostream* out) { *out << target.name; }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "common/Error.h"
 #include "engine/FieldText.h"
@@ -257,6 +258,23 @@ TEST_P(BackendSuite, ComputedColumnsAreReadOnly) {
     recordSet->close();
   }
   EXPECT_EQ(readColumn(secondConnection(), "select echo from " + generated), (Column{"x!"}));
+}
+
+TEST_P(BackendSuite, RecordCountIsTheNumberOfRowsWhenTheBackendCountsThem) {
+  const auto table = createKeyedTable({"alpha", "beta", "gamma"});
+  const std::pair<std::string, long long> cases[] = {
+      {"select * from " + table, 3},
+      {"select a from " + table + " where id >= 2 order by id desc", 2},
+  };
+  for (const auto& [sql, rows] : cases) {
+    SCOPED_TRACE(sql);
+    auto recordSet = connection().open(sql, OpenOptions{});
+    if (target().countsRows)
+      EXPECT_EQ(recordSet->recordCount(), rows);
+    else
+      EXPECT_LT(recordSet->recordCount(), 1);
+    recordSet->close();
+  }
 }
 
 TEST_P(BackendSuite, QueryWithoutRowsIsOpenAndAtItsEnd) {

@@ -48,6 +48,7 @@ BackendTarget postgresTarget() {
   target.binaryLiteral = [](const std::string& hex) { return "decode('" + hex + "', 'hex')"; };
   target.viewIsUpdatable = false;
   target.keylessTableIsUpdatable = true;
+  target.countsRows = true;
   return target;
 }
 

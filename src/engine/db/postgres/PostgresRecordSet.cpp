@@ -1,5 +1,6 @@
 #include "engine/db/postgres/PostgresRecordSet.h"
 
+#include <cstdlib>
 #include <exception>
 #include <set>
 #include <utility>
@@ -192,7 +193,29 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
   m_writer = std::make_unique<PostgresRowWriter>(writer, std::move(table), std::move(wanted));
 }
 
+void PostgresRecordSet::countRows() {
+  m_count = -1;
+  PGconn* reader = m_reader.get();
+  auto run = [reader](const char* sql, ExecStatusType expected) {
+    PgResultPtr result(PQexec(reader, sql));
+    return result && PQresultStatus(result.get()) == expected ? std::move(result) : PgResultPtr();
+  };
+  // A failed count must leave the reading transaction usable.
+  if (!run("SAVEPOINT rowsmith_count", PGRES_COMMAND_OK)) return;
+  const std::string sql = "SELECT count(*) FROM (" + m_statement + "\n) AS q";
+  const PgResultPtr counted = run(sql.c_str(), PGRES_TUPLES_OK);
+  if (counted && PQntuples(counted.get()) == 1 && PQnfields(counted.get()) == 1 &&
+      !PQgetisnull(counted.get(), 0, 0)) {
+    m_count = std::strtoll(PQgetvalue(counted.get(), 0, 0), nullptr, 10);
+    run("RELEASE SAVEPOINT rowsmith_count", PGRES_COMMAND_OK);
+  } else {
+    run("ROLLBACK TO SAVEPOINT rowsmith_count; RELEASE SAVEPOINT rowsmith_count", PGRES_COMMAND_OK);
+  }
+}
+
 void PostgresRecordSet::startReading() {
+  // In the same snapshot as the cursor below.
+  countRows();
   execPostgres(m_reader.get(),
                "DECLARE " + std::string(kCursor) + " NO SCROLL CURSOR FOR " + m_statement,
                "Cannot open the query");

@@ -48,7 +48,9 @@ class PostgresRecordSet : public RecordSet {
   void setValue(int ordinal, std::optional<std::string_view> value) override;
 
   bool supportsUpdates() const override { return m_writer != nullptr; }
-  long long recordCount() const override { return -1; }
+  // Counted in the reading snapshot, so exactly the rows the cursor visits;
+  // -1 when counting failed.
+  long long recordCount() const override { return m_count; }
 
  private:
   struct Field {
@@ -63,6 +65,7 @@ class PostgresRecordSet : public RecordSet {
 
   void describe(PGconn* writer, const std::string& sql);
   void startReading();
+  void countRows();
   void fetchBatch();
   void checkRow(const char* operation) const;
   void checkOrdinal(int ordinal) const;
@@ -80,6 +83,7 @@ class PostgresRecordSet : public RecordSet {
   int m_batchRow = 0;
   int m_batchRows = 0;
   long long m_rowNumber = 0;  // 0-based number of the current row
+  long long m_count = -1;
   bool m_open = false;
   bool m_eof = true;
   bool m_lastBatch = false;

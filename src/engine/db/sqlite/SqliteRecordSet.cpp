@@ -1,6 +1,7 @@
 #include "engine/db/sqlite/SqliteRecordSet.h"
 
 #include <atomic>
+#include <cctype>
 #include <utility>
 
 #include "common/Error.h"
@@ -43,7 +44,7 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
   // Made before the first step: a schema change under a running statement
   // would make SQLite prepare it again.
   if (m_shape.updatable()) createSnapshotTable();
-  step();
+  countAndStep();
   for (int i = 0; i < static_cast<int>(count); ++i) {
     auto& column = m_shape.columns()[i];
     if (column.type == DataType::Empty)
@@ -66,13 +67,33 @@ void SqliteRecordSet::step() {
                                       : "Reading the query's rows");
 }
 
+void SqliteRecordSet::countAndStep() {
+  m_count = -1;
+  SqliteStatement counter;
+  if (m_shape.fromOneTable() && m_source) {
+    std::string sql = sqlite3_sql(m_source.get());
+    while (!sql.empty() &&
+           (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back()))))
+      sql.pop_back();
+    // Left active (on its row) until the first step below has begun reading,
+    // which keeps the connection's read transaction, and its view, open.
+    if (SqliteStatement::tryPrepare(m_database, "SELECT count(*) FROM (" + sql + "\n)", counter) &&
+        counter && sqlite3_step(counter.get()) == SQLITE_ROW)
+      m_count = sqlite3_column_int64(counter.get(), 0);
+  }
+  step();
+}
+
 void SqliteRecordSet::moveFirst() {
   if (!m_open) throw Error("The record set is closed");
   if (m_position == 0) return;
   if (m_anyChanged) writeCurrentRow();
   m_source.reset();
   m_position = 0;
-  step();
+  if (m_onSnapshot)
+    step();  // the snapshot holds the rows counted at the start
+  else
+    countAndStep();
 }
 
 void SqliteRecordSet::moveNext() {

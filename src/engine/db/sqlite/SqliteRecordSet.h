@@ -28,6 +28,10 @@ namespace rowsmith::db {
 // transaction), on close() and before an error is raised, so the rows moved
 // past always keep their new values.
 //
+// The row count is known for a result from one table: counted by a second
+// statement that is still active when the first row is read, so both read
+// in one transaction and the count matches the rows visited.
+//
 // Threading: used only by the thread of the connection that opened it.
 class SqliteRecordSet : public RecordSet {
  public:
@@ -49,7 +53,7 @@ class SqliteRecordSet : public RecordSet {
   void setValue(int ordinal, std::optional<std::string_view> value) override;
 
   bool supportsUpdates() const override { return m_shape.updatable(); }
-  long long recordCount() const override { return -1; }
+  long long recordCount() const override { return m_count; }
 
  private:
   int statementColumn(int ordinal) const {
@@ -58,6 +62,7 @@ class SqliteRecordSet : public RecordSet {
   void checkOrdinal(int ordinal) const;
   void requireRow(const char* operation) const;
   void step();
+  void countAndStep();
   void createSnapshotTable();
   void moveToSnapshot();
   void writeCurrentRow();
@@ -77,6 +82,7 @@ class SqliteRecordSet : public RecordSet {
   bool m_open = true;
   bool m_eof = false;
   long long m_position = 0;
+  long long m_count = -1;
   std::vector<Value> m_values;
   std::vector<std::optional<std::string>> m_pending;
   std::vector<bool> m_changed;

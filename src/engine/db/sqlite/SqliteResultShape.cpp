@@ -145,6 +145,7 @@ void SqliteResultShape::findBaseTable(sqlite3_stmt* statement) {
       m_table = table;
     }
   }
+  m_fromOneTable = tables.size() == 1;
   if (tables.empty()) {
     m_whyNotUpdatable = "none of its columns is a column of a table";
   } else if (tables.size() > 1) {

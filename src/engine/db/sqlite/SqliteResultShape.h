@@ -50,6 +50,8 @@ class SqliteResultShape {
   static DataType typeFromValue(int storageClass);
 
   bool updatable() const { return m_whyNotUpdatable.empty(); }
+  // Whether the table columns of the result all come from one table.
+  bool fromOneTable() const { return m_fromOneTable; }
   const std::string& whyNotUpdatable() const { return m_whyNotUpdatable; }
   const std::string& schema() const { return m_schema; }
   const std::string& table() const { return m_table; }
@@ -70,6 +72,7 @@ class SqliteResultShape {
   std::string m_table;
   std::vector<KeyPart> m_key;
   int m_hiddenColumns = 0;
+  bool m_fromOneTable = false;
   std::string m_whyNotUpdatable;
 };
 
