@@ -20,19 +20,26 @@ FilterProgram::~FilterProgram() = default;
 
 std::string FilterProgram::process(std::string_view input) const {
   if (m_steps.empty()) return std::string(input);
-  // Each step reads the previous step's buffer and writes the other one; the
-  // buffers stay with the thread, so a value costs no allocation but its output.
+  // Every step but the last reads the previous step's buffer and writes the
+  // other one; the buffers stay with the thread, so those steps cost no
+  // allocation. The last step writes straight into the returned string, so a
+  // value is copied no more than its steps copy it.
   thread_local std::string buffers[2];
   std::string_view current = input;
   int target = 0;
-  for (const auto& step : m_steps) {
+  const std::size_t last = m_steps.size() - 1;
+  for (std::size_t i = 0; i < last; ++i) {
     std::string& out = buffers[target];
     out.clear();
-    if (step->apply(current, out) == StepResult::kNull) return "<NULL>";
+    if (m_steps[i]->apply(current, out) == StepResult::kNull) return "<NULL>";
     current = out;
     target ^= 1;
   }
-  return std::string(current);
+  std::string result;
+  // Room for the usual case, where a value grows by a few bytes at most.
+  result.reserve(current.size() + 16);
+  if (m_steps[last]->apply(current, result) == StepResult::kNull) return "<NULL>";
+  return result;
 }
 
 }  // namespace rowsmith::wordmill
