@@ -70,6 +70,10 @@ struct BackendTargetName {
 // stem + "_" + process id + "_" + a counter.
 std::string uniqueName(const std::string& stem);
 
+// The message of the rowsmith::Error that `action` raises; a test failure
+// when it raises none.
+std::string errorOf(const std::function<void()>& action);
+
 // The values of one column of a statement's result, in result order, as
 // text (integers in decimal); NULL as std::nullopt.
 std::vector<std::optional<std::string>> readColumn(Connection& connection, const std::string& sql,

@@ -47,6 +47,8 @@ bool isTextType(DataType type) {
   }
 }
 
+}  // namespace
+
 std::string errorOf(const std::function<void()>& action) {
   try {
     action();
@@ -56,8 +58,6 @@ std::string errorOf(const std::function<void()>& action) {
   ADD_FAILURE() << "no rowsmith::Error was raised";
   return {};
 }
-
-}  // namespace
 
 std::string uniqueName(const std::string& stem) {
   static std::atomic<int> counter{0};

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/Error.h"
+#include "engine/db/BackendSuite.h"
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/DataLinkFile.h"
 
@@ -13,19 +14,10 @@ namespace rowsmith::db {
 namespace {
 
 namespace fs = std::filesystem;
+using rowsmith::db::testing::errorOf;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-std::string errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  ADD_FAILURE() << "no rowsmith::Error was raised";
-  return {};
-}
 
 class ConnectionFactoryTest : public ::testing::Test {
  protected:

@@ -15,18 +15,7 @@
 
 namespace rowsmith::db::testing {
 
-class OdbcBackendCases : public BackendSuite {
- protected:
-  static std::string errorOf(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      return e.what();
-    }
-    ADD_FAILURE() << "no rowsmith::Error was raised";
-    return {};
-  }
-};
+class OdbcBackendCases : public BackendSuite {};
 
 // Text that is not ASCII arrives and goes back byte for byte (UTF-8), and
 // values longer than one piece of SQLGetData arrive whole.

@@ -52,16 +52,6 @@ BackendTarget postgresTarget() {
   return target;
 }
 
-std::string errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  ADD_FAILURE() << "no rowsmith::Error was raised";
-  return {};
-}
-
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Postgres, BackendSuite, ::testing::Values(postgresTarget()),

@@ -60,16 +60,6 @@ BackendTarget sqliteTarget() {
 INSTANTIATE_TEST_SUITE_P(Sqlite, BackendSuite, ::testing::Values(sqliteTarget()),
                          BackendTargetName());
 
-std::string errorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  ADD_FAILURE() << "no rowsmith::Error was raised";
-  return {};
-}
-
 class SqliteBackendTest : public ::testing::Test {
  protected:
   void SetUp() override {
