@@ -9,7 +9,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Error.h"
-#include "common/ProgramDir.h"
+#include "common/ResourcePath.h"
 #include "localisation/EscapeCodec.h"
 
 namespace rowsmith {
@@ -47,7 +47,7 @@ TStringLoader::TStringLoader(std::filesystem::path path) : m_path(std::move(path
 }
 
 std::filesystem::path TStringLoader::languageFilePath(const std::string& language) {
-  return std::filesystem::path(programDir() + "Languages/" + language + ".ini");
+  return std::filesystem::path(resourcePath("Languages/" + language + ".ini"));
 }
 
 std::string TStringLoader::TranslateProperty(const std::string& componentName,

@@ -32,8 +32,9 @@ class TStringLoader {
   // failure shows at the first save), reads the file when it exists.
   explicit TStringLoader(std::filesystem::path path);
 
-  // The language file for a language beside the executable:
-  // programDir + "Languages/" + language + ".ini".
+  // The language file for a language: "Languages/" + language + ".ini"
+  // among the program's shipped files (see resourcePath), beside the
+  // executable when it exists nowhere yet.
   static std::filesystem::path languageFilePath(const std::string& language = kLanguage);
   static constexpr const char* kLanguage = "English";
   static constexpr const char* kGlobalSection = "global";

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "shell/DialogService.h"
+
+namespace rowsmith::gui {
+
+// The real dialogs: QMessageBox and QFileDialog, modal to their parent.
+// File dialogs without a folder of their own start in the process's current
+// folder.
+//
+// Threading: UI thread only.
+class QtDialogService : public DialogService {
+ public:
+  Answer showMessage(QWidget* parent, Kind kind, const QString& caption,
+                     const QString& text) override;
+  std::optional<QString> getOpenFileName(QWidget* parent,
+                                         const FileDialogComponent& dialog) override;
+  std::optional<QString> getSaveFileName(QWidget* parent,
+                                         const FileDialogComponent& dialog) override;
+};
+
+}  // namespace rowsmith::gui
