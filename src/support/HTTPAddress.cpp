@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "common/AsciiCase.h"
+#include "support/PercentEncoding.h"
 
 namespace rowsmith {
 
@@ -74,15 +75,12 @@ bool HTTPAddress::valid() const {
 }
 
 std::string HTTPAddress::transferURL() const {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string url(m_secure ? kSecureScheme : kPlainScheme);
   url += m_host + ":" + std::to_string(m_port);
   for (const char c : m_path) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte >= 0x7F) {
-      url += '%';
-      url += kHex[byte >> 4];
-      url += kHex[byte & 0x0F];
+      appendPercentEncoded(url, c);
     } else {
       url += c;
     }

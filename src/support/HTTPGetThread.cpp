@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "common/ThreadEnd.h"
+
 namespace rowsmith {
 
 std::shared_ptr<THTTPGetThread> THTTPGetThread::create(THTTPGet& owner, HTTPGetRequest request,
@@ -18,15 +20,8 @@ void THTTPGetThread::start() {
 THTTPGetThread::THTTPGetThread(THTTPGet& owner, HTTPGetRequest request, HTTPGetEvents events)
     : m_owner(&owner), m_events(std::move(events)), m_transfer(std::move(request)) {}
 
-THTTPGetThread::~THTTPGetThread() {
-  if (!m_thread.joinable()) return;
-  // The running thread drops the last reference when the getter has gone.
-  if (m_thread.get_id() == std::this_thread::get_id()) {
-    m_thread.detach();
-  } else {
-    m_thread.join();
-  }
-}
+// The running thread drops the last reference when the getter has gone.
+THTTPGetThread::~THTTPGetThread() { joinOrDetach(m_thread); }
 
 void THTTPGetThread::stop() noexcept {
   if (onWorkerThread()) {

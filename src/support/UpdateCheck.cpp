@@ -14,6 +14,7 @@
 #include "localisation/NumberedTexts.h"
 #include "localisation/TextPattern.h"
 #include "support/HTTPGet.h"
+#include "support/PercentEncoding.h"
 #include "support/Product.h"
 #include "support/VersionsList.h"
 
@@ -123,10 +124,8 @@ UpdateVerdict UpdateCheck::checkVersion(std::string_view field) {
 }
 
 std::string UpdateCheck::URLEncode(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
     const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                       c == '*' || c == '-' || c == '.' || c == '_';
     if (kept) {
@@ -134,9 +133,7 @@ std::string UpdateCheck::URLEncode(std::string_view text) {
     } else if (c == ' ') {
       encoded += '+';
     } else {
-      encoded += '%';
-      encoded += kHex[byte >> 4];
-      encoded += kHex[byte & 0x0F];
+      appendPercentEncoded(encoded, c);
     }
   }
   return encoded;
