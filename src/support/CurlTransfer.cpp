@@ -159,9 +159,16 @@ CURLcode CurlTransfer::run(CURL* easy) {
 }
 
 std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
-  auto& transfer = *static_cast<CurlTransfer*>(self);
-  Response& response = transfer.m_response;
-  const std::string_view line(data, size * count);
+  // Nothing may be thrown through libcurl; a failure here ends the exchange.
+  try {
+    return static_cast<CurlTransfer*>(self)->takeHeader(std::string_view(data, size * count));
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::size_t CurlTransfer::takeHeader(std::string_view line) {
+  Response& response = m_response;
   if (line.starts_with("HTTP/")) {
     response = {};
     return line.size();
@@ -170,7 +177,7 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
   if (content.empty()) {
     response.headersEnded = true;
     // Returning less than given ends the exchange: nothing more is needed.
-    return transfer.answerSettledByHeaders() ? 0 : line.size();
+    return answerSettledByHeaders() ? 0 : line.size();
   }
   const std::size_t colon = content.find(':');
   if (colon == std::string_view::npos) return line.size();
@@ -197,25 +204,31 @@ bool CurlTransfer::answerSettledByHeaders() const {
 }
 
 std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
-  auto& transfer = *static_cast<CurlTransfer*>(self);
-  Response& response = transfer.m_response;
-  if (transfer.m_cancelled) return 0;
-  std::size_t wanted = size * count;
+  try {
+    return static_cast<CurlTransfer*>(self)->takeBody(std::string_view(data, size * count));
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::size_t CurlTransfer::takeBody(std::string_view piece) {
+  Response& response = m_response;
+  if (m_cancelled) return 0;
+  std::size_t wanted = piece.size();
   if (response.fileSize) {
     // The body never grows past the Content-Length, so this does not underflow.
     const std::uint64_t missing =
         static_cast<std::uint64_t>(*response.fileSize) - response.body.size();
     wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, missing));
   }
-  response.body.append(data, wanted);
+  response.body.append(piece.substr(0, wanted));
   response.bodyComplete =
       response.fileSize && static_cast<std::int64_t>(response.body.size()) >= *response.fileSize;
-  if (*transfer.m_progress) {
-    (*transfer.m_progress)(response.fileSize.value_or(0),
-                           static_cast<std::int64_t>(response.body.size()));
+  if (*m_progress) {
+    (*m_progress)(response.fileSize.value_or(0), static_cast<std::int64_t>(response.body.size()));
   }
   // A server that keeps the connection open after the body is not waited for.
-  return response.bodyComplete ? 0 : size * count;
+  return response.bodyComplete ? 0 : piece.size();
 }
 
 int CurlTransfer::onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

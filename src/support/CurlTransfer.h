@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "support/HTTPAddress.h"
 #include "support/HTTPGetRequest.h"
@@ -67,6 +68,9 @@ class CurlTransfer {
   static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
   static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
   static int onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  // What the callbacks do; the count of bytes taken, less to end the exchange.
+  std::size_t takeHeader(std::string_view line);
+  std::size_t takeBody(std::string_view piece);
 
   // Whether the request's texts can go into a request line and headers.
   bool safeToSend() const;

@@ -15,6 +15,10 @@ THTTPGet::~THTTPGet() {
 
 void THTTPGet::FetchString() {
   if (running() || (m_worker && m_worker->onWorkerThread())) return;
+  // The last transfer's final handler may still be returning: it ends
+  // first, so handlers of two transfers never overlap and none outlives the
+  // getter.
+  if (m_worker) m_worker->waitFor();
   m_worker = THTTPGetThread::create(*this, m_request, m_events);
   m_worker->start();
   if (m_waitThread) m_worker->waitFor();

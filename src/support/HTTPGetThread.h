@@ -21,13 +21,13 @@ class THTTPGet;
 // stop() cancels the transfer and silences the worker: once stop() has
 // returned no handler runs any more (on another thread, stop() waits for a
 // handler that is running; from inside a handler it only marks the worker), so
-// the getter and its owner may go away. The worker itself touches neither the
-// getter nor the handlers after that.
+// the getter and its owner may go away. The worker calls no handler and never
+// touches the getter after that.
 //
-// Threading: create(), start(), running(), stop() and waitFor() are for the getter's
-// controlling thread; stop() and onWorkerThread() also for the handlers on the
-// worker thread. The object lives while the getter or the running thread holds
-// it.
+// Threading: create(), start(), running(), stop() and waitFor() are for the
+// getter's controlling thread; stop() and onWorkerThread() also for the
+// handlers on the worker thread. The object lives while the getter or the
+// running thread holds it.
 class THTTPGetThread : public std::enable_shared_from_this<THTTPGetThread> {
  public:
   static std::shared_ptr<THTTPGetThread> create(THTTPGet& owner, HTTPGetRequest request,
