@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "common/ThreadEnd.h"
 #include "document/Settings.h"
 #include "engine/FieldText.h"
 #include "engine/db/ConnectionFactory.h"
@@ -47,16 +48,8 @@ TDataThread::TDataThread(std::unique_ptr<TSettings> settings, std::shared_ptr<Ru
   m_statusMessage.reserve(64);
 }
 
-TDataThread::~TDataThread() {
-  if (!m_thread.joinable()) return;
-  // The running thread itself drops the last reference at its end: it
-  // cannot wait for itself, so it lets go of its handle.
-  if (m_thread.get_id() == std::this_thread::get_id()) {
-    m_thread.detach();
-  } else {
-    m_thread.join();
-  }
-}
+// The running thread itself may drop the last reference at its end.
+TDataThread::~TDataThread() { joinOrDetach(m_thread); }
 
 void TDataThread::Terminate() noexcept { m_terminated.store(true, std::memory_order_relaxed); }
 

@@ -16,4 +16,6 @@ std::string LangString(int number, const std::string& defaultText) {
   return installedLoader == nullptr ? defaultText : installedLoader->GetString(number, defaultText);
 }
 
+std::string LangString(const NumberedText& text) { return LangString(text.number, text.text); }
+
 }  // namespace rowsmith

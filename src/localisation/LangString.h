@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "localisation/NumberedTexts.h"
+
 namespace rowsmith {
 
 class TStringLoader;
@@ -18,5 +20,7 @@ TStringLoader* stringLoader();
 // The numbered text through the installed loader (TStringLoader::GetString),
 // or defaultText when no loader is installed.
 std::string LangString(int number, const std::string& defaultText);
+// The same for one of the program's numbered texts, with its built-in text.
+std::string LangString(const NumberedText& text);
 
 }  // namespace rowsmith
