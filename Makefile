@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench fuzz clean format
+.PHONY: all deps configure build test run bench fuzz clean format screenshots
 
 all: build
 
@@ -29,6 +29,11 @@ run: deps
 bench: deps
 	$(MAKE) build
 	bench/run-all $(BUILD_DIR)
+
+# The desktop program's windows rendered offscreen to $(BUILD_DIR)/screenshots/*.png.
+screenshots: deps
+	$(MAKE) build
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/rowsmith-screenshots $(BUILD_DIR)/screenshots
 
 fuzz: deps
 	scripts/fuzz

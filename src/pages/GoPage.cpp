@@ -21,7 +21,6 @@ GoPage::GoPage(QWidget* parent) : QWidget(parent) {
       this);
   m_label8->setObjectName(QStringLiteral("Label8"));
   m_label8->setAlignment(Qt::AlignCenter);
-  m_label8->setWordWrap(true);
   QFont bold = m_label8->font();
   bold.setBold(true);
   m_label8->setFont(bold);

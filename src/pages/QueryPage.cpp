@@ -117,6 +117,7 @@ std::string QueryPage::dataSource() const { return m_dbConnection->text().toStdS
 
 void QueryPage::setDataSource(const std::string& text) {
   m_dbConnection->setText(QString::fromStdString(text));
+  m_dbConnection->setCursorPosition(0);
 }
 
 bool QueryPage::useTable() const { return m_tableRadio->isChecked(); }

@@ -36,6 +36,7 @@
 #include "shell/MainMenus.h"
 #include "shell/MessageBoxes.h"
 #include "shell/RecentFilesMenu.h"
+#include "shell/ResourceInit.h"
 #include "support/ui/HelpContexts.h"
 #include "support/ui/HelpDispatch.h"
 #include "support/ui/WebAddresses.h"
@@ -77,20 +78,16 @@ TForm1::~TForm1() { FormDestroy(); }
 QList<QObject*> TForm1::ownedComponents() const { return m_components; }
 
 void TForm1::buildFrame() {
+  initResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Rowsmith"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/rowsmith.png")));
-  setMinimumSize(kDesignWidth, kDesignHeight);
-  resize(kDesignWidth, kDesignHeight);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
-  }
 
   auto* central = new QWidget(this);
   m_pageControl = new QTabWidget(central);
   m_pageControl->setObjectName(QStringLiteral("PageControl"));
-  m_pageControl->setDocumentMode(false);
+  // Every tab stays in sight: the window is never narrower than its tabs.
+  m_pageControl->setUsesScrollButtons(false);
   m_queryPage = new QueryPage;
   m_samplePage = new SamplePage;
   m_transformsPage = new TransformsPage;
@@ -149,6 +146,13 @@ void TForm1::buildFrame() {
   m_browseFilter->setTitle(QStringLiteral("Browse for a Wordmill Pro filter to use"));
   m_browseFilter->setFilter(QStringLiteral("Wordmill filters (*.fll)|*.fll|All files (*.*)|*.*"));
   m_browseFilter->setDefaultExtension(QStringLiteral("fll"));
+
+  // The design size, centred on the screen; showEvent makes room for
+  // larger fonts.
+  setMinimumSize(kDesignWidth, kDesignHeight);
+  resize(kDesignWidth, kDesignHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
 
   // Creation order, which is the order the language file lists the texts in.
   m_components << m_pageControl << m_queryPage << m_queryPage->components() << m_samplePage
@@ -387,6 +391,15 @@ void TForm1::FormDestroy() {
   }
   saveNextCheckDate();
   if (stringLoader() == m_stringLoader.get()) setStringLoader(nullptr);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  // Never smaller than the design size, nor than the controls need with the
+  // fonts of this desktop (known only once the window is polished).
+  const QSize least = minimumSizeHint().expandedTo(QSize(kDesignWidth, kDesignHeight));
+  setMinimumSize(least);
+  if (width() < least.width() || height() < least.height()) resize(size().expandedTo(least));
+  QMainWindow::showEvent(event);
 }
 
 bool TForm1::event(QEvent* event) {

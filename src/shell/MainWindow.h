@@ -113,6 +113,7 @@ class TForm1 : public QMainWindow, public ComponentOwner {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 

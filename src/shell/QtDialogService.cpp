@@ -48,40 +48,52 @@ DialogService* DialogService::install(DialogService* service) {
   return previous;
 }
 
-DialogService::Answer QtDialogService::showMessage(QWidget* parent, Kind kind,
-                                                   const QString& caption, const QString& text) {
-  QMessageBox box(parent);
-  box.setWindowTitle(caption);
-  box.setText(text);
+std::unique_ptr<QMessageBox> QtDialogService::createMessageBox(QWidget* parent, Kind kind,
+                                                               const QString& caption,
+                                                               const QString& text) {
+  auto box = std::make_unique<QMessageBox>(parent);
+  box->setWindowTitle(caption);
+  box->setText(text);
   switch (kind) {
     case Kind::Information:
-      box.setIcon(QMessageBox::NoIcon);
+      box->setIcon(QMessageBox::NoIcon);
       break;
     case Kind::Warning:
-      box.setIcon(QMessageBox::Warning);
+      box->setIcon(QMessageBox::Warning);
       break;
     case Kind::Error:
-      box.setIcon(QMessageBox::Critical);
+      box->setIcon(QMessageBox::Critical);
       break;
     case Kind::Confirmation:
-      box.setWindowTitle(QStringLiteral("Confirm"));
-      box.setIcon(QMessageBox::Question);
+      box->setWindowTitle(QStringLiteral("Confirm"));
+      box->setIcon(QMessageBox::Question);
       break;
   }
   if (kind != Kind::Confirmation) {
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return Answer::Ok;
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
   }
-  QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-  QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-  box.setDefaultButton(yes);
-  box.setEscapeButton(cancel);
-  box.exec();
-  if (box.clickedButton() == yes) return Answer::Yes;
-  if (box.clickedButton() == no) return Answer::No;
-  return Answer::Cancel;
+  QPushButton* yes = box->addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+  box->addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+  QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+  box->setDefaultButton(yes);
+  box->setEscapeButton(cancel);
+  return box;
+}
+
+DialogService::Answer QtDialogService::showMessage(QWidget* parent, Kind kind,
+                                                   const QString& caption, const QString& text) {
+  const std::unique_ptr<QMessageBox> box = createMessageBox(parent, kind, caption, text);
+  box->exec();
+  if (kind != Kind::Confirmation) return Answer::Ok;
+  switch (box->buttonRole(box->clickedButton())) {
+    case QMessageBox::YesRole:
+      return Answer::Yes;
+    case QMessageBox::NoRole:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
 }
 
 std::optional<QString> QtDialogService::getOpenFileName(QWidget* parent,

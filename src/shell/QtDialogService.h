@@ -1,6 +1,10 @@
 #pragma once
 
+#include <memory>
+
 #include "shell/DialogService.h"
+
+class QMessageBox;
 
 namespace rowsmith::gui {
 
@@ -17,6 +21,10 @@ class QtDialogService : public DialogService {
                                          const FileDialogComponent& dialog) override;
   std::optional<QString> getSaveFileName(QWidget* parent,
                                          const FileDialogComponent& dialog) override;
+
+  // The box showMessage shows, not yet shown.
+  static std::unique_ptr<QMessageBox> createMessageBox(QWidget* parent, Kind kind,
+                                                       const QString& caption, const QString& text);
 };
 
 }  // namespace rowsmith::gui
