@@ -14,15 +14,19 @@ std::string jobStatement(const TSettings& settings) {
   return settings.useTable ? "select * from " + settings.tableName : settings.query;
 }
 
-SampleData readSample(db::RecordSet& recordSet, int limit) {
-  SampleData sample;
-  if (!recordSet.isOpen()) return sample;
-  sample.supportsUpdates = recordSet.supportsUpdates();
+void readSampleRows(db::RecordSet& recordSet, int limit,
+                    const std::function<void(const SampleData& columns)>& onColumns,
+                    const std::function<void(std::vector<SampleCell> row)>& onRow) {
+  SampleData columns;
+  if (!recordSet.isOpen()) return;
+  columns.supportsUpdates = recordSet.supportsUpdates();
   if (!recordSet.eof()) recordSet.moveFirst();
   const int fieldCount = recordSet.fieldCount();
-  for (int i = 0; i < fieldCount; ++i) sample.columnNames.push_back(recordSet.fieldName(i));
+  for (int i = 0; i < fieldCount; ++i) columns.columnNames.push_back(recordSet.fieldName(i));
+  onColumns(columns);
 
-  while (!recordSet.eof() && static_cast<long long>(sample.rows.size()) < limit) {
+  long long count = 0;
+  while (!recordSet.eof() && count < limit) {
     std::vector<SampleCell> row(static_cast<std::size_t>(fieldCount));
     for (int i = 0; i < fieldCount; ++i) {
       SampleCell& cell = row[static_cast<std::size_t>(i)];
@@ -37,9 +41,17 @@ SampleData readSample(db::RecordSet& recordSet, int limit) {
       if (type == db::DataType::Empty || type == db::DataType::VarBinary) continue;
       cell.text = readFieldText(recordSet, i);
     }
-    sample.rows.push_back(std::move(row));
+    ++count;
+    onRow(std::move(row));
     recordSet.moveNext();
   }
+}
+
+SampleData readSample(db::RecordSet& recordSet, int limit) {
+  SampleData sample;
+  readSampleRows(
+      recordSet, limit, [&](const SampleData& columns) { sample = columns; },
+      [&](std::vector<SampleCell> row) { sample.rows.push_back(std::move(row)); });
   return sample;
 }
 
@@ -52,9 +64,11 @@ SampleData readJobSample(db::Connection& connection, const TSettings& settings, 
 }
 
 void previewChanges(wordmill::FilterApplication& server, const SampleData& sample,
-                    const std::vector<std::string>& filterPaths, PreviewData& preview) {
+                    const std::vector<std::string>& filterPaths, PreviewData& preview,
+                    const std::function<void()>& onCompiled) {
   auto filters = compileFilters(server, filterPaths);
   try {
+    if (onCompiled) onCompiled();
     const std::size_t columns = sample.columnNames.size();
     for (const auto& sampleRow : sample.rows) {
       auto& row = preview.rows.emplace_back();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,13 @@ std::string jobStatement(const TSettings& settings);
 // from its first row on; never writes. The record set is left open.
 SampleData readSample(db::RecordSet& recordSet, int limit);
 
+// Reads like readSample, handing over the column names as soon as the
+// result is open and then each row as soon as it has been read, so that a
+// caller keeps what was read before an error.
+void readSampleRows(db::RecordSet& recordSet, int limit,
+                    const std::function<void(const SampleData& columns)>& onColumns,
+                    const std::function<void(std::vector<SampleCell> row)>& onRow);
+
 // Opens the job's statement on `connection`, reads its sample and closes
 // the record set again; nothing is written.
 SampleData readJobSample(db::Connection& connection, const TSettings& settings, int limit);
@@ -65,7 +73,10 @@ SampleData readJobSample(db::Connection& connection, const TSettings& settings, 
 // so after an error the cells done so far stay. Raises the filters' compile
 // errors, a filter's processing error, and "List index out of bounds (%d)"
 // when the sample has more columns than `filterPaths` has entries.
+// `onCompiled`, when given, runs once every filter has compiled, before the
+// first cell.
 void previewChanges(wordmill::FilterApplication& server, const SampleData& sample,
-                    const std::vector<std::string>& filterPaths, PreviewData& preview);
+                    const std::vector<std::string>& filterPaths, PreviewData& preview,
+                    const std::function<void()>& onCompiled = {});
 
 }  // namespace rowsmith

@@ -4,6 +4,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "pages/HeadingSortCycle.h"
+#include "pages/NullMarkDelegate.h"
 #include "pages/PageText.h"
 #include "pages/TextGridModel.h"
 
@@ -19,7 +21,8 @@ PreviewPage::PreviewPage(QWidget* parent) : QWidget(parent) {
   m_previewTest->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_previewTest->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_previewTest->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  m_previewTest->horizontalHeader()->setSectionsClickable(true);
+  m_previewTest->setItemDelegate(new NullMarkDelegate(m_previewTest));
+  new HeadingSortCycle(*m_previewTest->horizontalHeader());
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);

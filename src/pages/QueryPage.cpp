@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "pages/PageText.h"
+#include "pages/TableNameBox.h"
 
 namespace rowsmith::gui {
 
@@ -46,7 +47,7 @@ QueryPage::QueryPage(QWidget* parent) : QWidget(parent) {
   m_tableRadio->setObjectName(QStringLiteral("tableRadio"));
   m_tableRadio->setChecked(true);
 
-  m_tableName = new QComboBox(this);
+  m_tableName = new TableNameBox(this);
   m_tableName->setObjectName(QStringLiteral("tableName"));
   m_tableName->setEditable(true);
   m_tableName->setInsertPolicy(QComboBox::NoInsert);

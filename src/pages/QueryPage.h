@@ -4,7 +4,6 @@
 #include <QWidget>
 #include <string>
 
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -12,6 +11,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace rowsmith::gui {
+
+class TableNameBox;
 
 // The wizard page "&1 Query" (dataSourceTab): the data source, and a whole
 // table or an SQL query.
@@ -44,7 +45,7 @@ class QueryPage : public QWidget {
   QPushButton* buildConnection() const { return m_buildConnection; }
   QRadioButton* tableRadio() const { return m_tableRadio; }
   QRadioButton* queryRadio() const { return m_queryRadio; }
-  QComboBox* tableNameBox() const { return m_tableName; }
+  TableNameBox* tableNameBox() const { return m_tableName; }
   QPlainTextEdit* queryBox() const { return m_query; }
   QPushButton* previewData() const { return m_previewData; }
   QPushButton* queryCheckErrors() const { return m_queryCheckErrors; }
@@ -60,7 +61,7 @@ class QueryPage : public QWidget {
   QLineEdit* m_dbConnection;
   QPushButton* m_buildConnection;
   QRadioButton* m_tableRadio;
-  QComboBox* m_tableName;
+  TableNameBox* m_tableName;
   QRadioButton* m_queryRadio;
   QPlainTextEdit* m_query;
   QPushButton* m_previewData;

@@ -6,6 +6,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "pages/HeadingSortCycle.h"
+#include "pages/NullMarkDelegate.h"
 #include "pages/PageText.h"
 #include "pages/RowsSpinBox.h"
 #include "pages/TextGridModel.h"
@@ -30,7 +32,7 @@ SamplePage::SamplePage(QWidget* parent) : QWidget(parent) {
 
   m_model = new TextGridModel(this);
   m_model->setHeadings({QString()});
-  m_model->appendRow({QString()});
+  m_model->appendRow({TextGridModel::Cell{}});
   m_previewGrid = new QTableView(this);
   m_previewGrid->setObjectName(QStringLiteral("previewGrid"));
   setHint(m_previewGrid, "This grid shows sample data using the query specified on the QUERY tab");
@@ -38,7 +40,8 @@ SamplePage::SamplePage(QWidget* parent) : QWidget(parent) {
   m_previewGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_previewGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_previewGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  m_previewGrid->horizontalHeader()->setSectionsClickable(true);
+  m_previewGrid->setItemDelegate(new NullMarkDelegate(m_previewGrid));
+  new HeadingSortCycle(*m_previewGrid->horizontalHeader());
 
   auto* band = new QHBoxLayout;
   band->addWidget(m_label3);

@@ -24,7 +24,7 @@ QVariant TransformGridModel::data(const QModelIndex& index, int role) const {
       case BrowseColumn:
         return QStringLiteral("...");
       case EditColumn:
-        return QStringLiteral("Edit");
+        return QStringLiteral("Edit...");
     }
   }
   if (role == Qt::ToolTipRole && index.column() == FilterColumn && !entry.filter.empty())

@@ -30,6 +30,9 @@ class FileDialogComponent : public QObject {
   // Added, without its dot, to a name typed without an extension.
   QString defaultExtension() const { return m_defaultExtension; }
   void setDefaultExtension(const QString& extension) { m_defaultExtension = extension; }
+  // The file name the dialog starts with (empty for none).
+  QString fileName() const { return m_fileName; }
+  void setFileName(const QString& fileName) { m_fileName = fileName; }
   QString initialDirectory() const { return m_initialDirectory; }
   void setInitialDirectory(const QString& directory) { m_initialDirectory = directory; }
   bool mustExist() const { return m_mustExist; }
@@ -44,6 +47,7 @@ class FileDialogComponent : public QObject {
   QString m_title;
   QString m_filter;
   QString m_defaultExtension;
+  QString m_fileName;
   QString m_initialDirectory;
   bool m_mustExist = false;
   bool m_confirmOverwrite = false;

@@ -19,6 +19,7 @@
 #include "document/DdeRequest.h"
 #include "document/LaunchParameter.h"
 #include "document/PreferenceStore.h"
+#include "engine/DataThread.h"
 #include "localisation/LangString.h"
 #include "localisation/StringLoader.h"
 #include "pages/GoPage.h"
@@ -26,7 +27,10 @@
 #include "pages/PageText.h"
 #include "pages/PreviewPage.h"
 #include "pages/QueryPage.h"
+#include "pages/SampleCommands.h"
 #include "pages/SamplePage.h"
+#include "pages/TableNameBox.h"
+#include "pages/TransformCommands.h"
 #include "pages/TransformsPage.h"
 #include "placement/FormInfo.h"
 #include "shell/DocumentCommands.h"
@@ -37,6 +41,8 @@
 #include "shell/MessageBoxes.h"
 #include "shell/RecentFilesMenu.h"
 #include "shell/ResourceInit.h"
+#include "shell/StatusForm.h"
+#include "shell/StatusFormObserver.h"
 #include "support/ui/HelpContexts.h"
 #include "support/ui/HelpDispatch.h"
 #include "support/ui/WebAddresses.h"
@@ -198,6 +204,24 @@ void TForm1::connectCommands() {
     else if (auto* button = qobject_cast<QToolButton*>(sender))
       connect(button, &QToolButton::clicked, this, dispatch);
   }
+  auto server = [this] { return m_filterServer.get(); };
+  m_sampleCommands = new SampleCommands(
+      *this, {m_queryPage, m_samplePage, m_transformsPage, m_previewPage},
+      [this](int index) { showPage(index); }, server);
+  m_transformCommands = new TransformCommands(*this, *m_transformsPage, m_filterFiles,
+                                              *m_browseFilter, server, changed);
+  connect(m_queryPage->previewData(), &QPushButton::clicked, this,
+          [this] { m_sampleCommands->execute(); });
+  connect(m_queryPage->queryCheckErrors(), &QPushButton::clicked, this,
+          [this] { m_sampleCommands->queryCheckErrorsClick(); });
+  connect(m_queryPage->tableNameBox(), &TableNameBox::dropDown, this,
+          [this] { m_sampleCommands->tableNameDropDown(); });
+  connect(m_transformsPage->previewButton(), &QPushButton::clicked, this,
+          [this] { m_sampleCommands->startTestClick(); });
+  connect(m.refresh1, &QAction::triggered, this, &TForm1::refreshButtonClick);
+  connect(m.refreshButton, &QToolButton::clicked, this, &TForm1::refreshButtonClick);
+  connect(m.showWordmillPro1, &QAction::triggered, this, &TForm1::ShowWordmillPro1Click);
+  connect(m_goButton, &QPushButton::clicked, this, &TForm1::goButtonClick);
   connect(m_prevButton, &QPushButton::clicked, this, &TForm1::prevButtonClick);
   connect(m_nextButton, &QPushButton::clicked, this, &TForm1::nextButtonClick);
   connect(m_pageControl, &QTabWidget::currentChanged, this, &TForm1::PageControlChange);
@@ -336,6 +360,35 @@ std::string TForm1::stateText() const {
 }
 
 bool TForm1::isDdeListening() const { return m_dde && m_dde->isListening(); }
+
+void TForm1::goButtonClick() {
+  MessageBoxes::runGuarded(this, [this] {
+    auto job = std::make_unique<TSettings>();
+    m_document->controlsToSettings(*job);
+    job->Validate();
+    if (!m_filterServer) throw Error("The filter engine is not running");
+    // Every filter must open and compile before anything starts.
+    auto filters = TDataThread::compileFilters(*m_filterServer, job->columnFilters);
+    TDataThread::freeCompiledFilters(filters);
+    auto* form = new TTstatusForm;
+    form->show();
+    TDataThread::create(std::move(job), std::make_shared<StatusFormObserver>(form));
+  });
+}
+
+void TForm1::refreshButtonClick() { m_sampleCommands->refresh(m_pageControl->currentIndex()); }
+
+void TForm1::ShowWordmillPro1Click() {
+  MessageBoxes::runGuarded(this, [this] {
+    if (!m_filterServer) throw Error("The filter engine is not running");
+    m_filterServer->show();
+  });
+}
+
+void TForm1::showPage(int index) {
+  m_pageControl->setCurrentIndex(index);
+  PageControlChange();
+}
 
 void TForm1::prevButtonClick() {
   const int index = m_pageControl->currentIndex();

@@ -33,7 +33,9 @@ class OptionsPage;
 class PreviewPage;
 class QueryPage;
 class RecentFilesMenu;
+class SampleCommands;
 class SamplePage;
+class TransformCommands;
 class TFormInfo;
 class TransformsPage;
 
@@ -101,6 +103,15 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   // processed, with the message shown when it was not.
   DdeServer::Reply RowsmithDDEExecuteMacro(const std::string& text);
 
+  // Checks the job and its filters and starts a run with its own progress
+  // window; no question is asked and several runs may go on at once.
+  void goButtonClick();
+  void refreshButtonClick();
+  void ShowWordmillPro1Click();
+  SampleCommands& sampleCommands() const { return *m_sampleCommands; }
+  TransformCommands& transformCommands() const { return *m_transformCommands; }
+  void showPage(int index);
+
   void prevButtonClick();
   void nextButtonClick();
   void PageControlChange();
@@ -154,6 +165,8 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   DocumentCommands* m_document = nullptr;
   RecentFilesMenu* m_recentFilesMenu = nullptr;
   DdeServer* m_dde = nullptr;
+  SampleCommands* m_sampleCommands = nullptr;
+  TransformCommands* m_transformCommands = nullptr;
   TRecentStrings m_recentFiles;
   TRecentStrings m_filterFiles;
   std::unique_ptr<TStringLoader> m_stringLoader;

@@ -24,6 +24,7 @@ QFileDialog* makeFileDialog(QWidget* parent, const FileDialogComponent& componen
                                                               : component.initialDirectory());
   if (!component.defaultExtension().isEmpty())
     dialog->setDefaultSuffix(component.defaultExtension());
+  if (!component.fileName().isEmpty()) dialog->selectFile(component.fileName());
   dialog->setFileMode(component.mustExist() ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog->setOption(QFileDialog::DontConfirmOverwrite, !component.confirmOverwrite());
   return dialog;

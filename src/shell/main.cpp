@@ -4,6 +4,7 @@
 
 #include "document/DdeChannel.h"
 #include "document/PreferenceStore.h"
+#include "pages/DatabaseTask.h"
 #include "shell/MainWindow.h"
 
 int main(int argc, char** argv) {
@@ -25,5 +26,7 @@ int main(int argc, char** argv) {
     window.show();
     status = QApplication::exec();
   }
+  // Database work still under way ends before the application goes.
+  rowsmith::gui::DatabaseTask::waitForAll();
   return status;
 }

@@ -1,0 +1,9 @@
+#include "pages/TableNameBox.h"
+
+namespace rowsmith::gui {
+
+void TableNameBox::showPopup() { emit dropDown(); }
+
+void TableNameBox::showList() { QComboBox::showPopup(); }
+
+}  // namespace rowsmith::gui
