@@ -4,14 +4,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <cstdio>
 
 #include "document/PreferenceStore.h"
+#include "pages/SampleCommands.h"
 #include "shell/DocumentCommands.h"
+#include "shell/StatusForm.h"
 #include "shell/MainWindow.h"
 #include "shell/QtDialogService.h"
 #include "support/ui/HelpBrowser.h"
@@ -78,6 +82,12 @@ int main(int argc, char** argv) {
   window.document().settings().dataSource = "Provider=SQLite;Data Source=" + database.toStdString();
   window.document().settingsToControls();
 
+  // The sample rows and the preview of changes, as the demo job gives them.
+  QSignalSpy done(&window.sampleCommands(), &rowsmith::gui::SampleCommands::finished);
+  window.sampleCommands().execute();
+  done.wait(20000);
+  window.sampleCommands().startTestClick();
+
   renderMainWindow(window, QString());
   window.resize(820, 560);
   renderMainWindow(window, QStringLiteral("-large"));
@@ -88,6 +98,19 @@ int main(int argc, char** argv) {
   renderBox(&window, DialogService::Kind::Error, window.windowTitle(),
             QStringLiteral("Cannot open file /home/me/jobs/missing.rsm."),
             QStringLiteral("error-box.png"));
+
+  {
+    rowsmith::gui::TTstatusForm running;
+    running.show();
+    running.showStatus(QStringLiteral("Processing row 1234 of 5000 (24%)"));
+    running.showProgress(24);
+    running.rateText()->setText(QStringLiteral("2468 rows/s, about 2 s left"));
+    save(running, QStringLiteral("progress-running.png"));
+    running.showStatus(QStringLiteral("Complete. 5000 rows processed."));
+    running.showProgress(100);
+    running.setFinished();
+    save(running, QStringLiteral("progress-done.png"));
+  }
 
   rowsmith::gui::HelpDispatch::ShowHelpContext(rowsmith::gui::HelpContexts::kQueryPage);
   save(*rowsmith::gui::HelpDispatch::browser(), QStringLiteral("help.png"));
