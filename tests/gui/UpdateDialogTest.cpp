@@ -13,6 +13,7 @@
 #include "WindowFixtureSupport.h"
 #include "common/DayNumber.h"
 #include "document/Settings.h"
+#include "shell/HelpKeyFilter.h"
 #include "shell/MainMenus.h"
 #include "support/LocalHttpServer.h"
 #include "support/UpdateCheck.h"
@@ -23,6 +24,7 @@ using rowsmith::PreferenceRoot;
 using rowsmith::UpdateCheck;
 using rowsmith::gui::DialogService;
 using rowsmith::gui::HelpDispatch;
+using rowsmith::gui::HelpKeyFilter;
 using rowsmith::gui::TForm1;
 using rowsmith::gui::TupdateForm;
 using rowsmith::gui_test::WindowFixture;
@@ -112,7 +114,8 @@ void UpdateDialogTest::theDialogAsItOpens() {
   QVERIFY(dialog.checkWeb()->isChecked());
   QCOMPARE(dialog.okButton()->text(), QStringLiteral("OK"));
   QVERIFY(dialog.okButton()->isDefault());
-  QCOMPARE(dialog.property("helpContext").toInt(), 1350);
+  // F1 anywhere in the dialog shows its help topic.
+  QCOMPARE(HelpKeyFilter::contextFor(dialog.checkWeb(), window), 1350);
   QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   QVERIFY(!dialog.isModal());
   // Without a stored date the picker starts 30 days ahead, at the time of
@@ -197,7 +200,9 @@ void UpdateDialogTest::aFailedRequestShowsOnTheStatusLine() {
   fixture.setUpdateServer("127.0.0.1:" + std::to_string(LocalHttpServer::refusedPort()));
   const double before = window.updateCheck().nextCheckDate();
   TupdateForm& dialog = openFromMenu(window);
-  dialog.okButton()->click();
+  // Enter presses the default button, OK.
+  QTest::keyClick(dialog.checkWeb(), Qt::Key_Return);
+  QCOMPARE(dialog.okButton()->text(), QStringLiteral("&Close"));
   QTRY_COMPARE_WITH_TIMEOUT(dialog.statusText(), QStringLiteral("Error connecting to web site"),
                             10000);
   QVERIFY(fixture.dialogs.shown.isEmpty());

@@ -23,6 +23,8 @@ class TABox : public QDialog, public ComponentOwner {
   Q_OBJECT
 
  public:
+  // The width at the least; the height follows the banner picture (shown at
+  // its own size, centred) and the pages, and larger fonts make both larger.
   static constexpr int kDesignWidth = 536;
   enum Page { ApplicationIndex, WhatsNewIndex, LicenceIndex };
   static constexpr const char* kWhatsNewFile = "whatsnew.txt";

@@ -44,6 +44,7 @@ class TupdateForm : public QDialog, public ComponentOwner {
   Q_OBJECT
 
  public:
+  // The client area at the least; larger fonts make the dialog larger.
   static constexpr int kDesignWidth = 241;
   static constexpr int kDesignHeight = 202;
 
