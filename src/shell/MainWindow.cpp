@@ -40,9 +40,10 @@
 #include "shell/MainMenus.h"
 #include "shell/MessageBoxes.h"
 #include "shell/RecentFilesMenu.h"
-#include "shell/ResourceInit.h"
 #include "shell/StatusForm.h"
 #include "shell/StatusFormObserver.h"
+#include "support/UpdateCheck.h"
+#include "support/ui/AboutBox.h"
 #include "support/ui/HelpContexts.h"
 #include "support/ui/HelpDispatch.h"
 #include "support/ui/WebAddresses.h"
@@ -67,7 +68,10 @@ QPushButton* frameButton(QWidget* parent, const char* name, const char* caption,
 }  // namespace
 
 TForm1::TForm1(PreferenceStore& store, StartOptions options, QWidget* parent)
-    : QMainWindow(parent), m_store(store), m_options(std::move(options)) {
+    : QMainWindow(parent),
+      m_store(store),
+      m_options(std::move(options)),
+      m_updateCheck(std::make_unique<UpdateCheck>(store)) {
   buildFrame();
   connectCommands();
   // The window's placement is restored as soon as it has been built.
@@ -84,7 +88,6 @@ TForm1::~TForm1() { FormDestroy(); }
 QList<QObject*> TForm1::ownedComponents() const { return m_components; }
 
 void TForm1::buildFrame() {
-  initResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Rowsmith"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/rowsmith.png")));
@@ -222,6 +225,8 @@ void TForm1::connectCommands() {
   connect(m.refreshButton, &QToolButton::clicked, this, &TForm1::refreshButtonClick);
   connect(m.showWordmillPro1, &QAction::triggered, this, &TForm1::ShowWordmillPro1Click);
   connect(m_goButton, &QPushButton::clicked, this, &TForm1::goButtonClick);
+  connect(m.checkWebForUpdates1, &QAction::triggered, this, &TForm1::CheckWebForUpdates1Click);
+  connect(m.about1, &QAction::triggered, this, &TForm1::About1Click);
   connect(m_prevButton, &QPushButton::clicked, this, &TForm1::prevButtonClick);
   connect(m_nextButton, &QPushButton::clicked, this, &TForm1::nextButtonClick);
   connect(m_pageControl, &QTabWidget::currentChanged, this, &TForm1::PageControlChange);
@@ -271,6 +276,29 @@ void TForm1::afterCreate() {
   });
   if (done) startupUpdateCheck();
   emit started();
+}
+
+void TForm1::loadNextCheckDate() { m_updateCheck->loadNextCheckDate(); }
+
+void TForm1::saveNextCheckDate() { m_updateCheck->saveNextCheckDate(); }
+
+void TForm1::startupUpdateCheck() {
+  if (!m_updateCheck->isDue() || m_updateForm) return;
+  m_updateForm = new TupdateForm(*m_updateCheck, this);
+  m_updateForm->fetchPage();
+}
+
+void TForm1::CheckWebForUpdates1Click() {
+  // A dialog left hidden by the start-up check appears as it is.
+  if (!m_updateForm) m_updateForm = new TupdateForm(*m_updateCheck, this);
+  m_updateForm->show();
+  m_updateForm->raise();
+  m_updateForm->activateWindow();
+}
+
+void TForm1::About1Click() {
+  TABox box(this);
+  box.exec();
 }
 
 void TForm1::startFilterServer() {
@@ -427,6 +455,7 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::FormClose() {
   m_closed = true;
+  if (m_updateForm) m_updateForm->close();
   m_document->controlsToSettings(m_document->settings());
   MessageBoxes::runGuarded(this, [this] { m_document->settings().SaveDefaults(m_store); });
   setStringLoader(nullptr);
@@ -435,6 +464,8 @@ void TForm1::FormClose() {
 }
 
 void TForm1::FormDestroy() {
+  // The update dialog goes first, taking its transfer with it.
+  delete m_updateForm.data();
   m_filterServer.reset();
   try {
     m_recentFiles.save(m_store, TSettings::registryName(6));

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "document/RecentStrings.h"
 #include "shell/ComponentOwner.h"
 #include "shell/DdeServer.h"
+#include "support/ui/UpdateForm.h"
 
 class QPushButton;
 class QTabWidget;
@@ -18,6 +20,7 @@ class QTabWidget;
 namespace rowsmith {
 class PreferenceStore;
 class TStringLoader;
+class UpdateCheck;
 namespace wordmill {
 class FilterApplication;
 }
@@ -91,6 +94,9 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   TRecentStrings& recentFiles() { return m_recentFiles; }
   TRecentStrings& filterFiles() { return m_filterFiles; }
   PreferenceStore& store() const { return m_store; }
+  UpdateCheck& updateCheck() const { return *m_updateCheck; }
+  // The update dialog while one exists, hidden or shown.
+  TupdateForm* updateForm() const { return m_updateForm.data(); }
   wordmill::FilterApplication* filterServer() const { return m_filterServer.get(); }
   bool isDdeListening() const;
 
@@ -111,6 +117,9 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   SampleCommands& sampleCommands() const { return *m_sampleCommands; }
   TransformCommands& transformCommands() const { return *m_transformCommands; }
   void showPage(int index);
+  // Help menu: the update dialog (modeless) and the About box (modal).
+  void CheckWebForUpdates1Click();
+  void About1Click();
 
   void prevButtonClick();
   void nextButtonClick();
@@ -138,10 +147,10 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   void processListFile(const std::string& path);
   void processParameter(const std::string& text, bool fromListFile);
   DdeServer::Reply answerRequest(char kind, const std::string& payload);
-  // Hooks that the update check fills in.
-  void loadNextCheckDate() {}
-  void saveNextCheckDate() {}
-  void startupUpdateCheck() {}
+  void loadNextCheckDate();
+  void saveNextCheckDate();
+  // Asks the update server with a hidden dialog when the next check is due.
+  void startupUpdateCheck();
 
   PreferenceStore& m_store;
   StartOptions m_options;
@@ -171,6 +180,8 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   TRecentStrings m_filterFiles;
   std::unique_ptr<TStringLoader> m_stringLoader;
   std::shared_ptr<wordmill::FilterApplication> m_filterServer;
+  std::unique_ptr<UpdateCheck> m_updateCheck;
+  QPointer<TupdateForm> m_updateForm;
   std::string m_language;
   bool m_closed = false;
 };

@@ -5,10 +5,16 @@
 #include <QTest>
 
 #include "WindowFixtureSupport.h"
+#include "localisation/LangString.h"
+#include "localisation/NumberedTexts.h"
 #include "pages/QueryPage.h"
 #include "shell/MainMenus.h"
+#include "support/ui/AboutBox.h"
+#include "support/ui/UpdateForm.h"
 
+using rowsmith::gui::TABox;
 using rowsmith::gui::TForm1;
+using rowsmith::gui::TupdateForm;
 using rowsmith::gui_test::WindowFixture;
 
 namespace {
@@ -98,6 +104,24 @@ const char* const kMainWindowKeys[] = {"Form1.Caption",
                                        "BrowseFilter.Title",
                                        "BrowseFilter.Filter"};
 
+// The texts of the update dialog and the About box, in the order they
+// create them.
+const QStringList kUpdateFormKeys = {"updateForm.Caption", "TabSheet1.Caption", "GroupBox1.Caption",
+                                     "checkWeb.Caption",   "checkWeb.Hint",     "dontAsk.Caption",
+                                     "dontAsk.Hint",       "nextDate.Hint",     "okButton.Caption"};
+const QStringList kAboutBoxKeys = {
+    "ABox.Caption",        "ApplicationTab.Caption", "Comments.Caption", "ProductName.Caption",
+    "Button1.Caption",     "Button1.Hint",           "Button2.Caption",  "Button2.Hint",
+    "whatsNewTab.Caption", "licenceTab.Caption"};
+
+// Creates each window of the Help menu once and asks for every numbered
+// text, as a session that has used them all.
+void useTheSupportWindows(TForm1& window) {
+  delete new TupdateForm(window.updateCheck(), &window);
+  { TABox box(&window); }
+  for (const rowsmith::NumberedText& text : rowsmith::texts::kAll) rowsmith::LangString(text);
+}
+
 QStringList keysOf(const QByteArray& file, const QString& section) {
   QStringList keys;
   bool inSection = false;
@@ -120,6 +144,7 @@ class TranslationTest : public QObject {
  private slots:
   void firstStartWritesEveryTextInCreationOrder();
   void theShippedFileIsCompleteSoNothingIsWritten();
+  void theHelpWindowsAndNumberedTextsFollow();
   void anEditedValueChangesTheText();
   void aBadEscapeIsShownAndTheWindowIsComplete();
 };
@@ -143,11 +168,28 @@ void TranslationTest::firstStartWritesEveryTextInCreationOrder() {
 
 void TranslationTest::theShippedFileIsCompleteSoNothingIsWritten() {
   WindowFixture fixture;
-  fixture.start({}, true);
+  useTheSupportWindows(fixture.start({}, true));
   const QByteArray shipped =
       fixture.readFile(QStringLiteral(ROWSMITH_SOURCE_DIR "/resources/Languages/English.ini"));
   QVERIFY(!shipped.isEmpty());
   QCOMPARE(fixture.readFile(fixture.languageFile()), shipped);
+}
+
+void TranslationTest::theHelpWindowsAndNumberedTextsFollow() {
+  WindowFixture fixture;
+  useTheSupportWindows(fixture.start({}, false));
+  const QByteArray file = fixture.readFile(fixture.languageFile());
+  QCOMPARE(keysOf(file, QStringLiteral("TupdateForm")), kUpdateFormKeys);
+  QCOMPARE(keysOf(file, QStringLiteral("TABox")), kAboutBoxKeys);
+  QCOMPARE(keysOf(file, QStringLiteral("global")),
+           QStringList({"190", "300", "310", "320", "330", "340", "350"}));
+  // Patterns are stored as built in; the product name is filled in later.
+  QVERIFY(file.contains("\r\n[TupdateForm]\r\nupdateForm.Caption=%s update\r\n"));
+  QVERIFY(file.contains("GroupBox1.Caption= This copy of %s may be out of date \r\n"));
+  QVERIFY(file.contains("okButton.Caption=OK\r\n"));
+  QVERIFY(file.contains("ABox.Caption=About\r\n"));
+  QVERIFY(file.contains("190=About %s\r\n"));
+  QVERIFY(fixture.dialogs.shown.isEmpty());
 }
 
 void TranslationTest::anEditedValueChangesTheText() {

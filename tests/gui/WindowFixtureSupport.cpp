@@ -5,12 +5,25 @@
 #include <QTest>
 
 #include "document/Settings.h"
+#include "support/UpdateCheck.h"
 
 namespace rowsmith::gui_test {
 
 WindowFixture::WindowFixture()
     : m_store(std::make_unique<PreferenceStore>(
-          std::filesystem::path(m_folder.filePath(QStringLiteral("config")).toStdString()))) {}
+          std::filesystem::path(m_folder.filePath(QStringLiteral("config")).toStdString()))) {
+  setNextCheckDate(kNeverDue);
+}
+
+void WindowFixture::setNextCheckDate(std::int32_t dayNumber) {
+  m_store->writeInteger(PreferenceRoot::LocalMachine, TSettings::registryName(0),
+                        UpdateCheck::kDateValue, dayNumber);
+}
+
+void WindowFixture::setUpdateServer(const std::string& address) {
+  m_store->writeText(PreferenceRoot::LocalMachine, TSettings::registryName(0),
+                     UpdateCheck::kServerValue, address);
+}
 
 QString WindowFixture::writeFile(const QString& name, const QByteArray& bytes) const {
   const QString file = path(name);

@@ -1,12 +1,14 @@
 #pragma once
 
 // A main window for a test: its own preference store and language file in a
-// temporary folder, start-up run to its end, the dialogs scripted.
+// temporary folder, start-up run to its end, the dialogs scripted. The
+// automatic update check is put off unless a test sets another date.
 
 #include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -40,6 +42,11 @@ class WindowFixture {
   void destroy() { m_window.reset(); }
 
   PreferenceStore& store() { return *m_store; }
+  // The stored date of the next automatic update check, and the update
+  // server's address, as the next start reads them.
+  static constexpr std::int32_t kNeverDue = 2958465;  // 31 December 9999
+  void setNextCheckDate(std::int32_t dayNumber);
+  void setUpdateServer(const std::string& address);
   ScriptedDialogs dialogs;
 
  private:

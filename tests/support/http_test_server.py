@@ -14,7 +14,7 @@ Paths (the query is ignored unless said otherwise):
   /badlength          200 with a Content-Length that is not a number
   /short              200 with Content-Length: 100 and only 10 bytes, then the end
   /stall              200 with Content-Length: 1000, 10 bytes, then silence
-  /hang               reads the request and never answers
+  /hang, /hang/...    reads the request and never answers
   /redirect           302 to /text
   /auth               401 asking for Basic credentials unless they come; then echoes them
   /echo...            200 with the request line, the headers named below and the body
@@ -88,7 +88,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send(200, b"0123456789", headers=[("Content-Length", "1000")], length=False)
             self.wfile.flush()
             time.sleep(3600)
-        elif path == "/hang":
+        elif path == "/hang" or path.startswith("/hang/"):
             time.sleep(3600)
         elif path == "/redirect":
             self.send(302, b"moved", headers=[("Location", "/text")])
