@@ -12,6 +12,7 @@
 
 #include "cli/CommandRegistry.h"
 #include "document/Settings.h"
+#include "engine/ColumnNameCheck.h"
 #include "engine/Preview.h"
 #include "engine/db/ConnectionFactory.h"
 #include "wordmill/FilterServer.h"
@@ -160,6 +161,8 @@ int runPreview(const PreviewOptions& options) {
     sample = readJobSample(*connection, job, limit);
   }
   if (!sample.supportsUpdates) std::cerr << "Warning! This query does not support updates\n";
+  // The same pairing of filters and columns as a run would make, or none.
+  ColumnNameCheck::verify(job.columnNames, sample.columnNames);
 
   auto server = wordmill::createObject(wordmill::kWordmillProgId);
   server->hide();

@@ -10,6 +10,7 @@
 
 #include "common/Error.h"
 #include "document/Settings.h"
+#include "engine/ColumnNameCheck.h"
 #include "engine/FieldText.h"
 #include "engine/db/ConnectionFactory.h"
 
@@ -127,6 +128,9 @@ void TDataThread::Execute() {
 
     setStatus("Generating result set...");
     m_query = m_connection->open(sql, options);
+    // Filters pair with fields by position: a table changed since the job
+    // was saved must not move them onto other columns.
+    ColumnNameCheck::verify(m_settings->columnNames, *m_query);
     processRows();
   } catch (...) {
     handleError(std::current_exception());

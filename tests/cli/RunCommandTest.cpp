@@ -63,9 +63,10 @@ class RunCommandTest : public ::testing::Test {
     return path.string();
   }
 
-  // Writes a job with `rowsmith-run new`; `columns` as NAME[=FILTER].
+  // Writes a job with `rowsmith-run new`; `columns` as NAME[=FILTER];
+  // `extra` goes on the command line after them.
   std::string job(const std::vector<std::string>& columns, const std::string& table = "customers",
-                  const std::string& dataSource = "") {
+                  const std::string& dataSource = "", const std::vector<std::string>& extra = {}) {
     const std::string path = (m_dir / "job.rsm").string();
     std::vector<std::string> args{"new",
                                   "-o",
@@ -80,6 +81,7 @@ class RunCommandTest : public ::testing::Test {
       args.push_back("--column");
       args.push_back(column);
     }
+    args.insert(args.end(), extra.begin(), extra.end());
     const CliResult made = runRowsmith(args);
     EXPECT_EQ(made.status, 0) << made.err;
     return path;
@@ -148,7 +150,7 @@ TEST_F(RunCommandTest, FailuresExitWithStatusOneAndTheMessageChangingNothing) {
        "rowsmith-run: No transforms have been specified"},
       {"more fields than filters",
        [&] {
-         return job({"id", "name=" + m_nameFilter});
+         return job({"id", "name=" + m_nameFilter}, "customers", "", {"--no-connect"});
        },
        "rowsmith-run: List index out of bounds (2)"},
       {"missing job", [&] { return (m_dir / "nothing.rsm").string(); }, "rowsmith-run: "},
@@ -190,6 +192,42 @@ TEST_F(RunCommandTest, PreviewShowsSampleAndMarkedChangesWithoutWriting) {
 
   EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
   EXPECT_EQ(column("city"), (Column{"York", "N/A", "Leeds"}));
+}
+
+// `new` reads the result's columns and places each --column by name; the
+// run then finds the names in agreement. With --no-connect the columns stay
+// in the order given, and a run whose names disagree ends before writing.
+TEST_F(RunCommandTest, NewPlacesColumnsByNameAndRunRefusesColumnsThatDisagree) {
+  const std::string path = job({"CITY=" + m_cityFilter, "name=" + m_nameFilter});
+  const auto shown = nlohmann::json::parse(runRowsmith({"show", "--json", path}).out);
+  EXPECT_EQ(shown["columnNames"], nlohmann::json({"id", "name", "city"}));
+  EXPECT_EQ(shown["columnFilters"], nlohmann::json({"", m_nameFilter, m_cityFilter}));
+  const CliResult run = runRowsmith({"run", path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(column("name"), (Column{"Ann Lee", "Bob Kay", ""}));
+  EXPECT_EQ(column("city"), (Column{"York", std::nullopt, "Leeds"}));
+
+  m_db->execute("UPDATE customers SET name = 'x', city = 'N/A'");
+  const std::string asGiven = job({"id", "city=" + m_cityFilter, "name=" + m_nameFilter},
+                                  "customers", "", {"--no-connect"});
+  for (const char* command : {"run", "preview"}) {
+    SCOPED_TRACE(command);
+    const CliResult refused = runRowsmith({command, asGiven});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("column 2 is \"name\" in the database, but the job "
+                                       "expects \"city\" there"));
+    EXPECT_THAT(refused.err, HasSubstr("refresh the sample and save the job again"));
+  }
+  EXPECT_EQ(column("name"), (Column{"x", "x", "x"}));
+  EXPECT_EQ(column("city"), (Column{"N/A", "N/A", "N/A"}));
+
+  const std::string output = (m_dir / "unknown.rsm").string();
+  const CliResult unknown = runRowsmith({"new", "-o", output, "--data-source", source(), "--table",
+                                         "customers", "--column", "nmae=" + m_nameFilter});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("Column \"nmae\" is not a column of the result; its "
+                                     "columns are: id, name, city"));
+  EXPECT_FALSE(fs::exists(output));
 }
 
 // Starts the runner with its output in files, sends `signals` SIGINTs as
