@@ -7,11 +7,14 @@
 #include "document/Settings.h"
 #include "engine/CompiledFilters.h"
 #include "engine/FieldText.h"
+#include "engine/TableReference.h"
 
 namespace rowsmith {
 
-std::string jobStatement(const TSettings& settings) {
-  return settings.useTable ? "select * from " + settings.tableName : settings.query;
+std::string jobStatement(const TSettings& settings, db::Connection& connection) {
+  return settings.useTable
+             ? "select * from " + TableReference::resolve(settings.tableName, connection)
+             : settings.query;
 }
 
 SampleData readSample(db::RecordSet& recordSet, int limit) {
@@ -44,7 +47,8 @@ SampleData readSample(db::RecordSet& recordSet, int limit) {
 }
 
 SampleData readJobSample(db::Connection& connection, const TSettings& settings, int limit) {
-  std::unique_ptr<db::RecordSet> recordSet = connection.open(jobStatement(settings), {});
+  std::unique_ptr<db::RecordSet> recordSet =
+      connection.open(jobStatement(settings, connection), {});
   SampleData sample = readSample(*recordSet, limit);
   // Nothing was written, so closing keeps the data as it was.
   recordSet->close();

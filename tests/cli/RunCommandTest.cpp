@@ -230,6 +230,32 @@ TEST_F(RunCommandTest, NewPlacesColumnsByNameAndRunRefusesColumnsThatDisagree) {
   EXPECT_FALSE(fs::exists(output));
 }
 
+// "select * from customers x" reads table customers with the alias x: a
+// job naming table "customers x" must never write customers. The name is
+// refused while no such table exists and reaches that table once it does.
+TEST_F(RunCommandTest, TableNameWithABlankNeverReachesAnotherTable) {
+  const std::string path =
+      job({"id", "name=" + m_nameFilter, "city"}, "customers x", "", {"--no-connect"});
+  for (const char* command : {"preview", "run"}) {
+    SCOPED_TRACE(command);
+    const CliResult refused = runRowsmith({command, path});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("The table name 'customers x' is not a table the database "
+                                       "lists"));
+    EXPECT_THAT(refused.err, HasSubstr("type it quoted: \"customers x\""));
+  }
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+
+  m_db->execute("CREATE TABLE \"customers x\" (id INTEGER PRIMARY KEY, name TEXT, city TEXT)");
+  m_db->execute("INSERT INTO \"customers x\" VALUES (1, ' x  y ', NULL)");
+  const CliResult run = runRowsmith({"run", path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+  auto written = m_db->open("SELECT name FROM \"customers x\"", {});
+  EXPECT_EQ(written->value(0).text, "X Y");
+  written->close();
+}
+
 // Starts the runner with its output in files, sends `signals` SIGINTs as
 // soon as it reports rows, and returns its exit status.
 int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {

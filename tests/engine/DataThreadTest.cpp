@@ -425,8 +425,10 @@ TEST_P(DataThreadTest, FailuresBeforeAnyRowAreReportedAndChangeNothing) {
     bool attached;
   };
   const Case cases[] = {
-      // Sent as typed: "select * from " and a name with a blank in it.
-      {"table name", [](TSettings& job) { job.tableName = "missing table"; }, "",
+      // Refused before it is sent: "select * from missing table" would
+      // read (and write) table "missing".
+      {"table name", [](TSettings& job) { job.tableName = "missing table"; },
+       "The table name 'missing table' is not a table the database lists",
        "Generating result set...", true},
       {"filter file", [&](TSettings& job) { job.columnFilters[1] = upper + ".gone"; },
        "Couldn't open " + upper + ".gone", "Connecting to Wordmill Pro...", false},

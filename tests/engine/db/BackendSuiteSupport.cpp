@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "document/Settings.h"
 #include "engine/FieldText.h"
+#include "engine/Preview.h"
 #include "engine/db/BackendSuite.h"
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/api/Value.h"
@@ -312,6 +314,43 @@ TEST_P(BackendSuite, TableNameWithABlankIsSentAsTyped) {
   recordSet->moveNext();
   recordSet->close();
   EXPECT_EQ(readColumn(secondConnection(), "select a from " + quoted), (Column{"y"}));
+}
+
+// A job's table name with a blank reaches the table of that name, never the
+// table before the blank (which "select * from t data" would read, with the
+// alias data, and write). A name the database does not list is refused
+// with the quoted form to type; one the user quoted is kept as typed.
+TEST_P(BackendSuite, JobTableNameWithABlankReachesThatTableOrIsRefused) {
+  const auto base = createKeyedTable({"base"});
+  const auto name = base + " data";
+  const auto quoted = target().quote(name);
+  execute("CREATE TABLE " + quoted + " (id " + target().keyColumn + ", a " + target().textType +
+          ")");
+  dropLater(quoted);
+  execute("INSERT INTO " + quoted + " (id, a) VALUES (1, 'x')");
+
+  TSettings job;
+  job.useTable = true;
+  for (const std::string& typed : {name, quoted}) {
+    SCOPED_TRACE(typed);
+    job.tableName = typed;
+    auto recordSet = connection().open(jobStatement(job, connection()), OpenOptions{});
+    ASSERT_EQ(readFieldText(*recordSet, 1), typed == name ? "x" : "y");
+    recordSet->setValue(1, "y");
+    recordSet->moveNext();
+    recordSet->close();
+  }
+  EXPECT_EQ(readColumn(secondConnection(), "select a from " + quoted), (Column{"y"}));
+  EXPECT_EQ(columnA(base), (Column{"base"}));
+
+  job.tableName = base + " other";
+  EXPECT_EQ(errorOf([&] { jobStatement(job, connection()); }),
+            "The table name '" + job.tableName +
+                "' is not a table the database lists, and as typed it would not be read as one "
+                "table name; if it names a table, type it quoted: " +
+                target().quote(job.tableName));
+  job.tableName = base;
+  EXPECT_THAT(jobStatement(job, connection()), HasSubstr(base));
 }
 
 // Another connection changes the row in hand after it was read: the write

@@ -15,8 +15,12 @@ struct OpenOptions {
   bool prepared = true;
   enum class CursorType { ForwardOnly, Keyset, Dynamic, Static } cursorType = CursorType::Dynamic;
   enum class CursorLocation { Server, Client } cursorLocation = CursorLocation::Server;
-  enum class LockType { ReadOnly, Pessimistic, Optimistic, BatchOptimistic } lockType =
-      LockType::Optimistic;
+  enum class LockType {
+    ReadOnly,
+    Pessimistic,
+    Optimistic,
+    BatchOptimistic
+  } lockType = LockType::Optimistic;
 };
 
 // One open session with a database, made by a backend from a connection
@@ -39,6 +43,16 @@ class Connection {
   // What this connection reaches, for messages: provider and host or file,
   // never a password.
   virtual std::string describe() const = 0;
+  // `name` as a quoted identifier of this database: in double quotes, with
+  // each double quote inside doubled, unless the backend quotes otherwise.
+  virtual std::string quoteIdentifier(const std::string& name) const {
+    std::string quoted = "\"";
+    for (char c : name) {
+      if (c == '"') quoted += '"';
+      quoted += c;
+    }
+    return quoted + "\"";
+  }
 };
 
 }  // namespace rowsmith::db

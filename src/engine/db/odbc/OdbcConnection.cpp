@@ -67,6 +67,10 @@ void OdbcConnection::execute(const std::string& sql) {
 
 std::string OdbcConnection::describe() const { return m_session->description(); }
 
+std::string OdbcConnection::quoteIdentifier(const std::string& name) const {
+  return m_session->quoteIdentifier(name);
+}
+
 }  // namespace rowsmith::db::odbc
 
 namespace rowsmith::db {
