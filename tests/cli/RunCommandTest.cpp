@@ -256,6 +256,29 @@ TEST_F(RunCommandTest, TableNameWithABlankNeverReachesAnotherTable) {
   written->close();
 }
 
+// The preview promises to write nothing, and a run writes only its own
+// UPDATEs: a query that would write is refused by both before it runs.
+TEST_F(RunCommandTest, QueriesThatWriteAreRefusedByPreviewAndRun) {
+  const std::string path = (m_dir / "writing.rsm").string();
+  for (const char* sql : {"delete from customers returning *", "pragma journal_mode=wal",
+                          "select * from customers; delete from customers"}) {
+    const CliResult made =
+        runRowsmith({"new", "-o", path, "--data-source", source(), "--query", sql, "--column", "id",
+                     "--column", "name=" + m_nameFilter, "--column", "city", "--no-connect"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    for (const char* command : {"preview", "run"}) {
+      SCOPED_TRACE(std::string(command) + ": " + sql);
+      const CliResult refused = runRowsmith({command, path});
+      EXPECT_EQ(refused.status, 1);
+      EXPECT_THAT(refused.err, ::testing::AnyOf(HasSubstr("would change the database"),
+                                                HasSubstr("Only one statement is run")));
+      EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+    }
+  }
+  // Still in rollback-journal mode: header byte 18 is 1 (2 for WAL).
+  EXPECT_EQ(readFile(m_database).at(18), 1);
+}
+
 // Starts the runner with its output in files, sends `signals` SIGINTs as
 // soon as it reports rows, and returns its exit status.
 int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {

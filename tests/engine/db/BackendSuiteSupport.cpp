@@ -295,6 +295,28 @@ TEST_P(BackendSuite, StatementWithoutResultSetFails) {
             "CommandText does not return a result set");
 }
 
+// A user's statement is only ever read: one that would write, or a second
+// statement after the first, is refused before anything runs. A ";" after a
+// single statement is fine.
+TEST_P(BackendSuite, StatementsThatWriteAreRefusedAndChangeNothing) {
+  const auto table = createKeyedTable({"x", "y"});
+  const std::string statements[] = {
+      "delete from " + table + " returning *",
+      "update " + table + " set a = 'z' returning *",
+      "insert into " + table + " (id, a) values (9, 'z') returning *",
+      "select * from " + table + "; delete from " + table,
+      "select * from " + table + " ;; update " + table + " set a = 'z'",
+      "with d as (delete from " + table + " returning *) select * from d",
+  };
+  for (const std::string& sql : statements) {
+    SCOPED_TRACE(sql);
+    EXPECT_FALSE(errorOf([&] { connection().open(sql, OpenOptions{}); }).empty());
+    EXPECT_EQ(columnA(table), (Column{"x", "y"}));
+  }
+  EXPECT_EQ(readColumn(connection(), "select a from " + table + " order by id;"),
+            (Column{"x", "y"}));
+}
+
 // "select * from " + a name with a blank is sent as typed and fails with the
 // database's own error; quoted by the user, the same table opens and writes.
 TEST_P(BackendSuite, TableNameWithABlankIsSentAsTyped) {
