@@ -30,14 +30,18 @@ SampleData readSample(db::RecordSet& recordSet, int limit) {
     for (int i = 0; i < fieldCount; ++i) {
       SampleCell& cell = row[static_cast<std::size_t>(i)];
       cell.opaque = fieldIsOpaque(recordSet, i);
+      bool binary = false;
       try {
-        cell.isNull = recordSet.value(i).isNull();
+        const db::Value& value = recordSet.value(i);
+        cell.isNull = value.isNull();
+        binary = value.kind == db::Value::Kind::Binary;
       } catch (const Error&) {
         // Unreadable: readFieldText gives "BLOB" for it.
       }
-      // Binary columns and empty values show as empty cells.
-      const db::DataType type = recordSet.fieldType(i);
-      if (type == db::DataType::Empty || type == db::DataType::VarBinary) continue;
+      // Binary values and empty values show as empty cells. The value's own
+      // kind decides, as it does for a run: an SQLite column declared BLOB
+      // (or without a type) may hold text, which a run transforms.
+      if (recordSet.fieldType(i) == db::DataType::Empty || binary) continue;
       cell.text = readFieldText(recordSet, i);
     }
     sample.rows.push_back(std::move(row));

@@ -14,7 +14,7 @@ class TSettings;
 
 // One cell of a sample row, as the sample page shows it.
 struct SampleCell {
-  // The field as text: empty for NULL, for binary columns and for empty
+  // The field as text: empty for NULL, for binary values and for empty
   // values; "BLOB" for other values without a text form.
   std::string text;
   bool isNull = false;

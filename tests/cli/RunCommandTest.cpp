@@ -279,6 +279,34 @@ TEST_F(RunCommandTest, QueriesThatWriteAreRefusedByPreviewAndRun) {
   EXPECT_EQ(readFile(m_database).at(18), 1);
 }
 
+// In SQLite a value's own type decides whether it is text: a column declared
+// BLOB, or one without a type, may hold text, which a run transforms, and
+// blobs, which it leaves alone. The preview shows exactly what the run does.
+TEST_F(RunCommandTest, PreviewShowsWhatTheRunDoesWithSqliteValuesOfEitherType) {
+  m_db->execute("CREATE TABLE notes (id INTEGER PRIMARY KEY, b BLOB, u)");
+  m_db->execute("INSERT INTO notes VALUES (1, X'00FF', X'01'), (2, 'text in blob', 'plain')");
+  const std::string upper = filter("upper.fll", "upper");
+  const std::string path = job({"id", "b=" + upper, "u=" + upper}, "notes");
+
+  const CliResult preview = runRowsmith({"preview", path, "--json"});
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  const auto rows = nlohmann::json::parse(preview.out)["rows"];
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["changed"], nlohmann::json({false, false, false}));
+  EXPECT_EQ(rows[1]["sample"], nlohmann::json({"2", "text in blob", "plain"}));
+  EXPECT_EQ(rows[1]["preview"], nlohmann::json({"2", "TEXT IN BLOB", "PLAIN"}));
+  EXPECT_EQ(rows[1]["changed"], nlohmann::json({false, true, true}));
+
+  ASSERT_EQ(runRowsmith({"run", path}).status, 0);
+  auto result = m_db->open("SELECT b, u FROM notes ORDER BY id", {});
+  EXPECT_EQ(result->value(0).text, std::string("\x00\xFF", 2));
+  EXPECT_EQ(result->value(1).text, "\x01");
+  result->moveNext();
+  EXPECT_EQ(result->value(0).text, "TEXT IN BLOB");
+  EXPECT_EQ(result->value(1).text, "PLAIN");
+  result->close();
+}
+
 // Starts the runner with its output in files, sends `signals` SIGINTs as
 // soon as it reports rows, and returns its exit status.
 int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {
