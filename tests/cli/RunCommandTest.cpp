@@ -307,9 +307,11 @@ TEST_F(RunCommandTest, PreviewShowsWhatTheRunDoesWithSqliteValuesOfEitherType) {
   result->close();
 }
 
-// Starts the runner with its output in files, sends `signals` SIGINTs as
-// soon as it reports rows, and returns its exit status.
-int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {
+// Starts the runner with its output in files, sends `signals` as soon as it
+// reports rows, and returns its exit status (128 + the signal when one
+// ended it).
+int runInterrupted(const std::string& jobPath, const fs::path& dir,
+                   const std::vector<int>& signals) {
   const fs::path out = dir / "out.txt";
   const fs::path err = dir / "err.txt";
   // What an earlier run printed must not be taken for this one's rows.
@@ -331,10 +333,10 @@ int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals)
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  for (int i = 0; i < signals; ++i) ::kill(child, SIGINT);
+  for (int signal : signals) ::kill(child, signal);
   int status = 0;
   ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNewRows) {
@@ -344,8 +346,10 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
       "INSERT INTO customers SELECT i, 'name', 'city' FROM n");
   const std::string path = job({"id", "name=" + filter("upper.fll", "upper"), "city"});
 
-  for (int signals : {1, 2}) {
-    SCOPED_TRACE(signals);
+  // SIGTERM and SIGHUP cancel like the first Ctrl+C.
+  const std::vector<int> cases[] = {{SIGINT}, {SIGINT, SIGINT}, {SIGTERM}, {SIGHUP}};
+  for (const auto& signals : cases) {
+    SCOPED_TRACE(::testing::PrintToString(signals));
     m_db->execute("UPDATE customers SET name = 'name'");
     EXPECT_EQ(runInterrupted(path, m_dir, signals), 130);
     auto count = [&](const std::string& where) {
@@ -360,12 +364,39 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
     const auto [changed, lastChanged] = count("name = 'NAME'");
     EXPECT_LT(changed, 1000000);
     EXPECT_EQ(lastChanged, changed);
-    if (signals == 1) {
+    if (signals.size() == 1) {
       // The row in hand when the cancel came keeps its old values.
       EXPECT_EQ(readFile(m_dir / "out.txt"),
                 "Terminated by user. " + std::to_string(changed + 1) + " rows processed.\n");
     }
   }
+}
+
+// Output nobody reads any more (`rowsmith-run run job.rsm 2>&1 | head -n1`)
+// never stops a run: it goes on to its end and exits with its usual status.
+TEST_F(RunCommandTest, ClosedOutputPipesNeverStopARun) {
+  const std::string path = standardJob();
+  int pipes[2];
+  ASSERT_EQ(::pipe(pipes), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipes[1], 1);
+    ::dup2(pipes[1], 2);
+    ::close(pipes[0]);
+    ::close(pipes[1]);
+    ::signal(SIGPIPE, SIG_DFL);
+    const std::string runner = cli_test::runnerPath();
+    ::execl(runner.c_str(), runner.c_str(), "run", path.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The reader goes away before the runner has written a word.
+  ::close(pipes[0]);
+  ::close(pipes[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(column("name"), (Column{"Ann Lee", "Bob Kay", ""}));
 }
 
 }  // namespace
