@@ -2,9 +2,14 @@
 // When the data source can be reached, the job lists the result's columns
 // in the database's order and each --column NAME=FILTER lands on the column
 // of that name; --no-connect keeps the columns in the order given.
+// The connection string may come from a file or from standard input
+// ("--data-source -"), so that a password in it never shows in the process
+// list.
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +29,7 @@ namespace {
 struct NewOptions {
   std::string output;
   std::string dataSource;
+  std::string dataSourceFile;
   std::string table;
   std::string query;
   std::int32_t previewRows = 1000;
@@ -84,9 +90,24 @@ void placeByName(TSettings& job, const std::vector<ColumnArgument>& arguments,
   }
 }
 
+// The whole of a stream without the line breaks at its end.
+std::string connectionStringFrom(std::istream& in) {
+  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string dataSourceOf(const NewOptions& options) {
+  if (options.dataSourceFile.empty())
+    return options.dataSource == "-" ? connectionStringFrom(std::cin) : options.dataSource;
+  std::ifstream in(options.dataSourceFile, std::ios::binary);
+  if (!in.is_open()) throw Error("Cannot open file " + options.dataSourceFile);
+  return connectionStringFrom(in);
+}
+
 int runNew(const NewOptions& options) {
   TSettings job;
-  job.dataSource = options.dataSource;
+  job.dataSource = dataSourceOf(options);
   job.useTable = options.useTable;
   job.tableName = options.table;
   job.query = options.query;
@@ -114,9 +135,17 @@ const CommandRegistration registration(20, [](CLI::App& app, CommandAction& acti
   command->add_option("-o,--output", options->output, "the settings file to write (.rsm)")
       ->type_name("FILE")
       ->required();
-  command->add_option("--data-source", options->dataSource, "the connection string")
-      ->type_name("TEXT")
-      ->required();
+  auto* dataSource =
+      command->add_option_group("data source", "the connection string: exactly one of");
+  dataSource
+      ->add_option("--data-source", options->dataSource,
+                   "the connection string, or - to read it from standard input")
+      ->type_name("TEXT");
+  dataSource
+      ->add_option("--data-source-file", options->dataSourceFile,
+                   "read the connection string from FILE (it stays out of the process list)")
+      ->type_name("FILE");
+  dataSource->require_option(1);
   auto* source = command->add_option_group("source", "what the job processes: exactly one of");
   auto* table = source->add_option("--table", options->table, "process the whole table NAME")
                     ->type_name("NAME");

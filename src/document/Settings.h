@@ -47,7 +47,9 @@ class TSettings {
   // rowsmith::Error and leaves fileName unchanged.
   void LoadFromFile(const std::string& path);
   // Writes a settings file atomically; on success sets fileName. A failed
-  // save leaves both this object and any existing file unchanged.
+  // save leaves both this object and any existing file unchanged. A new file
+  // whose data source holds a password is readable by its owner only; an
+  // existing file keeps its permission bits.
   void SaveToFile(const std::string& path);
 
   // The custom data block "TSettings" of the settings file: format version,
