@@ -372,6 +372,37 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
   }
 }
 
+// Values from the database never steer the terminal: control characters
+// (an escape sequence that clears the screen, a bell, a C1 control) show
+// escaped. In JSON, values that are not UTF-8 keep apart: each comes with
+// its bytes in hexadecimal.
+TEST_F(RunCommandTest, PreviewEscapesControlCharactersAndMarksBytesThatAreNotUtf8) {
+  m_db->execute("DELETE FROM customers");
+  m_db->execute(
+      "INSERT INTO customers VALUES (1, char(27) || '[2J' || char(7), CAST(X'61C29B62' AS TEXT)), "
+      "(2, CAST(X'636166E9' AS TEXT), CAST(X'636166E8' AS TEXT))");
+  const std::string path = job({"id", "name=" + m_nameFilter, "city"});
+
+  const CliResult text = runRowsmith({"preview", path});
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const char raw : {'\x1b', '\x07', '\xe9', '\xe8'})
+    EXPECT_EQ(text.out.find(raw), std::string::npos) << static_cast<int>(raw);
+  EXPECT_EQ(text.out.find("\xC2\x9B"), std::string::npos);
+  EXPECT_THAT(text.out, HasSubstr("\\x1b[2J\\x07"));
+  EXPECT_THAT(text.out, HasSubstr("a\\u009bb"));
+  EXPECT_THAT(text.out, HasSubstr("caf\\xe9"));
+  EXPECT_THAT(text.out, HasSubstr("caf\\xe8"));
+
+  const CliResult json = runRowsmith({"preview", path, "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto rows = nlohmann::json::parse(json.out)["rows"];
+  EXPECT_EQ(rows[0]["sample"][1], "\x1b[2J\x07");
+  EXPECT_FALSE(rows[0].contains("sampleHex"));
+  EXPECT_EQ(rows[1]["sample"], nlohmann::json({"2", "caf\xEF\xBF\xBD", "caf\xEF\xBF\xBD"}));
+  EXPECT_EQ(rows[1]["sampleHex"], nlohmann::json({nullptr, "636166e9", "636166e8"}));
+  EXPECT_EQ(rows[1]["previewHex"], nlohmann::json({nullptr, "436166e9", "636166e8"}));
+}
+
 // Output nobody reads any more (`rowsmith-run run job.rsm 2>&1 | head -n1`)
 // never stops a run: it goes on to its end and exits with its usual status.
 TEST_F(RunCommandTest, ClosedOutputPipesNeverStopARun) {
