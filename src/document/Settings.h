@@ -60,7 +60,9 @@ class TSettings {
   void ReadSettingsData(ObjectStreamReader& reader);
 
   // The remembered job values (data source, query, preview rows, table name,
-  // table mode) in the user's preference store.
+  // table mode) in the user's preference store. SaveDefaults raises
+  // rowsmith::Error "Failed to set data for '%s'" with the value's name when
+  // the values cannot be stored; they stay in the store for its next save.
   void LoadDefaults(PreferenceStore& store);
   void SaveDefaults(PreferenceStore& store) const;
   // Key path (index 0) and value names of the remembered job values.
