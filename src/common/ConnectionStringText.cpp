@@ -1,20 +1,15 @@
 #include "common/ConnectionStringText.h"
 
 #include "common/AsciiCase.h"
+#include "common/Blanks.h"
 
 namespace rowsmith {
 
 namespace {
 
-std::string trim(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
-
 bool hasValue(const ConnectionStringText::Part& part) {
-  return part.valueStart != std::string::npos && !trim(part.text.substr(part.valueStart)).empty();
+  return part.valueStart != std::string::npos &&
+         !trimBlanks(std::string_view(part.text).substr(part.valueStart)).empty();
 }
 
 }  // namespace
@@ -26,7 +21,7 @@ ConnectionStringText::ConnectionStringText(const std::string& text) : m_text(tex
     const std::size_t start = i;
     // The key runs to "=" (or to ";" for a part without value).
     while (i < n && text[i] != '=' && text[i] != ';') ++i;
-    std::string key = trim(text.substr(start, i - start));
+    std::string key(trimBlanks(std::string_view(text).substr(start, i - start)));
     std::size_t valueStart = std::string::npos;
     if (i < n && text[i] == '=') {
       ++i;
@@ -47,7 +42,7 @@ ConnectionStringText::ConnectionStringText(const std::string& text) : m_text(tex
       while (i < n && text[i] != ';') ++i;
     }
     std::string partText = text.substr(start, i - start);
-    if (!trim(partText).empty())
+    if (!trimBlanks(partText).empty())
       m_parts.push_back({std::move(key), std::move(partText), valueStart});
     if (i < n) ++i;  // the ";"
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/Blanks.h"
 #include "common/Error.h"
 
 namespace rowsmith {
@@ -38,16 +39,10 @@ bool skipName(std::string_view text, std::size_t& pos) {
   return true;
 }
 
-std::string_view trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 }  // namespace
 
 bool TableReference::isTableReference(std::string_view text) {
-  text = trimmed(text);
+  text = trimBlanks(text);
   std::size_t pos = 0;
   for (int part = 0; part < 3; ++part) {
     if (!skipName(text, pos)) return false;

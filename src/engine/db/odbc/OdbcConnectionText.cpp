@@ -2,16 +2,11 @@
 
 #include <strings.h>
 
+#include "common/Blanks.h"
+
 namespace rowsmith::db::odbc {
 
 namespace {
-
-std::string trim(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
 
 bool keyIs(const std::string& key, const char* name) { return strcasecmp(key.c_str(), name) == 0; }
 
@@ -39,7 +34,7 @@ std::string OdbcConnectionText::describe() const {
   std::vector<std::string> texts;
   for (const auto& part : m_text.parts())
     if (!keyIs(part.key, "Provider") && !ConnectionStringText::isPasswordKey(part.key))
-      texts.push_back(trim(part.text));
+      texts.emplace_back(trimBlanks(part.text));
   return "ODBC " + join(texts);
 }
 
