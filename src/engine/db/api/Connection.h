@@ -15,12 +15,8 @@ struct OpenOptions {
   bool prepared = true;
   enum class CursorType { ForwardOnly, Keyset, Dynamic, Static } cursorType = CursorType::Dynamic;
   enum class CursorLocation { Server, Client } cursorLocation = CursorLocation::Server;
-  enum class LockType {
-    ReadOnly,
-    Pessimistic,
-    Optimistic,
-    BatchOptimistic
-  } lockType = LockType::Optimistic;
+  enum class LockType { ReadOnly, Pessimistic, Optimistic, BatchOptimistic } lockType =
+      LockType::Optimistic;
 };
 
 // One open session with a database, made by a backend from a connection

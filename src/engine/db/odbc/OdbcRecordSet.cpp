@@ -193,11 +193,11 @@ void OdbcRecordSet::close() {
   m_reader->closeCursor();
   m_cursorOpen = false;
   m_spool.reset();
-  m_session->setReadOnly(false);
   if (m_writer) {
     auto writer = std::move(m_writer);
     writer->finish();
   }
+  m_session->setReadOnly(false);
 }
 
 }  // namespace rowsmith::db::odbc
