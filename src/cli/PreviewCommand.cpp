@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "cli/CommandRegistry.h"
+#include "cli/SafeText.h"
 #include "document/Settings.h"
+#include "engine/ColumnNameCheck.h"
 #include "engine/Preview.h"
 #include "engine/db/ConnectionFactory.h"
 #include "wordmill/FilterServer.h"
+#include "wordmill/Utf8.h"
 
 namespace rowsmith::cli {
 
@@ -36,21 +39,11 @@ int characterCount(const std::string& text) {
   }));
 }
 
-// A cell as one line of at most kCellWidth characters: line breaks and tabs
-// written as escapes, longer texts cut with "...".
+// A cell as one line of at most kCellWidth characters: line breaks, tabs,
+// other control characters and bytes that are not UTF-8 written as escapes
+// (a value must not steer the terminal), longer texts cut with "...".
 std::string cellText(const std::string& text) {
-  std::string line;
-  for (char c : text) {
-    if (c == '\n') {
-      line += "\\n";
-    } else if (c == '\r') {
-      line += "\\r";
-    } else if (c == '\t') {
-      line += "\\t";
-    } else {
-      line += c;
-    }
-  }
+  const std::string line = SafeText::forTerminal(text);
   if (characterCount(line) <= kCellWidth) return line;
   int characters = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -123,26 +116,54 @@ void printText(const SampleData& sample, const PreviewData& preview) {
   std::cout << "Changed cells: " << changed << "\n";
 }
 
+using json = nlohmann::ordered_json;
+
+// Sets `object[name]` to the texts (nullptr for NULL). JSON strings hold
+// only UTF-8: a text that is not valid UTF-8 is printed with U+FFFD for its
+// bad bytes, so `object[name + "Hex"]` then gives every text's bytes in
+// hexadecimal where it is not valid (null elsewhere), and two such values
+// can be told apart.
+void addTexts(json& object, const std::string& name, const std::vector<const std::string*>& texts) {
+  json values = json::array();
+  json hex = json::array();
+  bool anyInvalid = false;
+  for (const std::string* text : texts) {
+    values.push_back(text != nullptr ? json(*text) : json(nullptr));
+    const bool invalid = text != nullptr && !wordmill::utf8::isValid(*text);
+    hex.push_back(invalid ? json(SafeText::hex(*text)) : json(nullptr));
+    anyInvalid = anyInvalid || invalid;
+  }
+  object[name] = std::move(values);
+  if (anyInvalid) object[name + "Hex"] = std::move(hex);
+}
+
+void addTexts(json& object, const std::string& name, const std::vector<std::string>& texts) {
+  std::vector<const std::string*> pointers;
+  for (const std::string& text : texts) pointers.push_back(&text);
+  addTexts(object, name, pointers);
+}
+
 void printJson(const TSettings& job, const SampleData& sample, const PreviewData& preview) {
-  using json = nlohmann::ordered_json;
   json out;
-  out["columns"] = sample.columnNames;
-  out["filters"] = job.columnFilters;
+  addTexts(out, "columns", sample.columnNames);
+  addTexts(out, "filters", job.columnFilters);
   out["supportsUpdates"] = sample.supportsUpdates;
   out["rowsReturned"] = sample.rows.size();
   json rows = json::array();
   for (std::size_t r = 0; r < sample.rows.size(); ++r) {
-    json before = json::array();
-    json after = json::array();
+    std::vector<const std::string*> before;
+    std::vector<const std::string*> after;
     json changed = json::array();
-    for (const auto& cell : sample.rows[r]) {
-      before.push_back(cell.isNull ? json(nullptr) : json(cell.text));
-    }
+    for (const auto& cell : sample.rows[r]) before.push_back(cell.isNull ? nullptr : &cell.text);
     for (const auto& cell : preview.rows[r]) {
-      after.push_back(cell.value ? json(*cell.value) : json(nullptr));
+      after.push_back(cell.value ? &*cell.value : nullptr);
       changed.push_back(cell.changed);
     }
-    rows.push_back({{"sample", before}, {"preview", after}, {"changed", changed}});
+    json row;
+    addTexts(row, "sample", before);
+    addTexts(row, "preview", after);
+    row["changed"] = std::move(changed);
+    rows.push_back(std::move(row));
   }
   out["rows"] = rows;
   std::cout << out.dump(2, ' ', false, json::error_handler_t::replace) << "\n";
@@ -160,6 +181,8 @@ int runPreview(const PreviewOptions& options) {
     sample = readJobSample(*connection, job, limit);
   }
   if (!sample.supportsUpdates) std::cerr << "Warning! This query does not support updates\n";
+  // The same pairing of filters and columns as a run would make, or none.
+  ColumnNameCheck::verify(job.columnNames, sample.columnNames);
 
   auto server = wordmill::createObject(wordmill::kWordmillProgId);
   server->hide();

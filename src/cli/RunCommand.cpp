@@ -1,8 +1,10 @@
 // rowsmith-run run JOB: checks a job as the Go command does (its settings,
 // then its filters), then runs it on a worker thread and shows the run's
-// progress until it ends. Ctrl+C cancels as the Cancel button does: the row
-// in hand keeps its old values. A second Ctrl+C stops at once; what was
-// committed stays, and every row is wholly old or wholly new.
+// progress until it ends. Ctrl+C (and SIGTERM or SIGHUP) cancels as the
+// Cancel button does: the row in hand keeps its old values. A second one
+// stops at once; what was committed stays, and every row is wholly old or
+// wholly new. A closed output pipe never stops a run: SIGPIPE is ignored and
+// output that cannot be written is dropped.
 #include <signal.h>
 #include <unistd.h>
 
@@ -36,9 +38,10 @@ extern "C" void onInterrupt(int) {
   }
 }
 
-// Routes SIGINT to the run. The handling stays until the process ends: a
-// second Ctrl+C that comes while the run is winding up must still stop the
-// process with the status of a cancelled run.
+// Routes SIGINT, SIGTERM and SIGHUP to the run, and ignores SIGPIPE. The
+// handling stays until the process ends: a second signal that comes while
+// the run is winding up must still stop the process with the status of a
+// cancelled run.
 //
 // Threading: the main thread only.
 class InterruptHandler {
@@ -48,7 +51,11 @@ class InterruptHandler {
     struct sigaction action {};
     action.sa_handler = &onInterrupt;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, nullptr);
   }
 
   bool interrupted() const { return g_interrupts.load() > 0; }

@@ -1,5 +1,6 @@
 // rowsmith-run show JOB [--json]: prints every field of a settings file,
-// as a readable listing or as one JSON object.
+// as a readable listing or as one JSON object. Passwords in the data source
+// are shown as "********".
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "cli/CommandRegistry.h"
+#include "common/ConnectionStringText.h"
 #include "common/Error.h"
 #include "document/Settings.h"
 
@@ -44,7 +46,7 @@ void printField(std::ostream& out, const std::string& label, const std::string& 
 void printListing(std::ostream& out, const TSettings& job) {
   printField(out, "fileName", job.fileName);
   printField(out, "formatVersion", std::to_string(job.formatVersion));
-  printField(out, "dataSource", job.dataSource);
+  printField(out, "dataSource", ConnectionStringText(job.dataSource).masked());
   printField(out, "useTable", job.useTable ? "true" : "false");
   printField(out, "tableName", job.tableName);
   printField(out, "query", job.query);
@@ -58,7 +60,7 @@ void printListing(std::ostream& out, const TSettings& job) {
 
 void printJson(std::ostream& out, const TSettings& job) {
   nlohmann::ordered_json object;
-  object["dataSource"] = job.dataSource;
+  object["dataSource"] = ConnectionStringText(job.dataSource).masked();
   object["useTable"] = job.useTable;
   object["tableName"] = job.tableName;
   object["query"] = job.query;

@@ -31,8 +31,9 @@ fs::path resolveTarget(const std::string& path) {
   return fs::path(path);
 }
 
-// Creates a new, empty file beside `target` that no one else has opened.
-int createTemporary(const fs::path& target, std::string& temporaryPath) {
+// Creates a new, empty file beside `target` that no one else has opened,
+// with the permission bits `mode` (less umask).
+int createTemporary(const fs::path& target, std::string& temporaryPath, mode_t mode) {
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::random_device entropy;
   std::mt19937_64 generator(entropy());
@@ -40,7 +41,7 @@ int createTemporary(const fs::path& target, std::string& temporaryPath) {
     temporaryPath = (folder / ("." + target.filename().string() + ".tmp" +
                                std::to_string(generator() % 1000000000ULL)))
                         .string();
-    const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -69,7 +70,7 @@ void syncFolder(const fs::path& target) {
 
 }  // namespace
 
-void DocumentFileWriter::write(const std::string& path, std::string_view bytes) {
+void DocumentFileWriter::write(const std::string& path, std::string_view bytes, bool ownerOnly) {
   const fs::path target = resolveTarget(path);
 
   struct stat existing {};
@@ -79,7 +80,7 @@ void DocumentFileWriter::write(const std::string& path, std::string_view bytes) 
   }
 
   std::string temporaryPath;
-  const int fd = createTemporary(target, temporaryPath);
+  const int fd = createTemporary(target, temporaryPath, ownerOnly ? 0600 : 0666);
   if (fd < 0) cannotCreate(path);
 
   if (exists) (void)::fchmod(fd, existing.st_mode & 07777);

@@ -11,7 +11,8 @@ namespace rowsmith {
 // leaves any existing file as it was and removes the temporary file. A
 // symbolic link is followed, so the link stays and its target is replaced. An
 // existing file keeps its permission bits; a new one gets the usual ones
-// (0666 less umask).
+// (0666 less umask), or is readable and writable by its owner only (0600)
+// when `ownerOnly` says it holds a secret.
 //
 // Errors (rowsmith::Error): "Cannot create file %s" (with the path as given)
 // when the file cannot be created or replaced, also when it exists but is not
@@ -20,7 +21,7 @@ namespace rowsmith {
 // Threading: stateless; callers writing the same path must not overlap.
 class DocumentFileWriter {
  public:
-  static void write(const std::string& path, std::string_view bytes);
+  static void write(const std::string& path, std::string_view bytes, bool ownerOnly = false);
 };
 
 }  // namespace rowsmith

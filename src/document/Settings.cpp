@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/ConnectionStringText.h"
 #include "common/Error.h"
 #include "document/DocumentFileWriter.h"
 #include "document/ObjectStreamReader.h"
@@ -35,7 +36,9 @@ void TSettings::LoadFromFile(const std::string& path) {
 }
 
 void TSettings::SaveToFile(const std::string& path) {
-  DocumentFileWriter::write(path, SettingsStream::write(*this));
+  // A data source with a password makes a new file readable by its owner only.
+  DocumentFileWriter::write(path, SettingsStream::write(*this),
+                            ConnectionStringText(dataSource).hasPassword());
   fileName = path;
 }
 

@@ -47,7 +47,9 @@ class TSettings {
   // rowsmith::Error and leaves fileName unchanged.
   void LoadFromFile(const std::string& path);
   // Writes a settings file atomically; on success sets fileName. A failed
-  // save leaves both this object and any existing file unchanged.
+  // save leaves both this object and any existing file unchanged. A new file
+  // whose data source holds a password is readable by its owner only; an
+  // existing file keeps its permission bits.
   void SaveToFile(const std::string& path);
 
   // The custom data block "TSettings" of the settings file: format version,
@@ -58,7 +60,9 @@ class TSettings {
   void ReadSettingsData(ObjectStreamReader& reader);
 
   // The remembered job values (data source, query, preview rows, table name,
-  // table mode) in the user's preference store.
+  // table mode) in the user's preference store. SaveDefaults raises
+  // rowsmith::Error "Failed to set data for '%s'" with the value's name when
+  // the values cannot be stored; they stay in the store for its next save.
   void LoadDefaults(PreferenceStore& store);
   void SaveDefaults(PreferenceStore& store) const;
   // Key path (index 0) and value names of the remembered job values.

@@ -1,6 +1,7 @@
 // The remembered job values of TSettings in the preference store.
 #include <array>
 
+#include "common/Error.h"
 #include "document/PreferenceStore.h"
 #include "document/Settings.h"
 
@@ -41,7 +42,13 @@ void TSettings::SaveDefaults(PreferenceStore& store) const {
   store.writeInteger(root, key, registryName(3), previewRows);
   store.writeText(root, key, registryName(4), tableName);
   store.writeInteger(root, key, registryName(5), useTable ? 1 : 0);
-  store.save();
+  try {
+    store.save();
+  } catch (const Error&) {
+    // The values reach the store's file together, so none of them was
+    // stored: the report names the first, as a value-by-value store would.
+    throw Error("Failed to set data for '" + registryName(1) + "'");
+  }
 }
 
 }  // namespace rowsmith

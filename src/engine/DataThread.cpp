@@ -11,7 +11,9 @@
 #include "common/Error.h"
 #include "common/ThreadEnd.h"
 #include "document/Settings.h"
+#include "engine/ColumnNameCheck.h"
 #include "engine/FieldText.h"
+#include "engine/Preview.h"
 #include "engine/db/ConnectionFactory.h"
 
 namespace rowsmith {
@@ -109,9 +111,6 @@ void TDataThread::Execute() {
 
     setStatus("Connecting to database...");
     m_connection = m_connect(m_settings->dataSource);
-    // The table name goes in as typed: quoting it is the user's business.
-    const std::string sql =
-        m_settings->useTable ? "select * from " + m_settings->tableName : m_settings->query;
     db::OpenOptions options;
     options.prepared = true;
     options.cursorType = db::OpenOptions::CursorType::Dynamic;
@@ -119,7 +118,10 @@ void TDataThread::Execute() {
     options.lockType = db::OpenOptions::LockType::Optimistic;
 
     setStatus("Generating result set...");
-    m_query = m_connection->open(sql, options);
+    m_query = m_connection->open(jobStatement(*m_settings, *m_connection), options);
+    // Filters pair with fields by position: a table changed since the job
+    // was saved must not move them onto other columns.
+    ColumnNameCheck::verify(m_settings->columnNames, *m_query);
     processRows();
   } catch (...) {
     handleError(std::current_exception());

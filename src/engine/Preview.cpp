@@ -7,11 +7,14 @@
 #include "document/Settings.h"
 #include "engine/CompiledFilters.h"
 #include "engine/FieldText.h"
+#include "engine/TableReference.h"
 
 namespace rowsmith {
 
-std::string jobStatement(const TSettings& settings) {
-  return settings.useTable ? "select * from " + settings.tableName : settings.query;
+std::string jobStatement(const TSettings& settings, db::Connection& connection) {
+  return settings.useTable
+             ? "select * from " + TableReference::resolve(settings.tableName, connection)
+             : settings.query;
 }
 
 void readSampleRows(db::RecordSet& recordSet, int limit,
@@ -31,14 +34,18 @@ void readSampleRows(db::RecordSet& recordSet, int limit,
     for (int i = 0; i < fieldCount; ++i) {
       SampleCell& cell = row[static_cast<std::size_t>(i)];
       cell.opaque = fieldIsOpaque(recordSet, i);
+      bool binary = false;
       try {
-        cell.isNull = recordSet.value(i).isNull();
+        const db::Value& value = recordSet.value(i);
+        cell.isNull = value.isNull();
+        binary = value.kind == db::Value::Kind::Binary;
       } catch (const Error&) {
         // Unreadable: readFieldText gives "BLOB" for it.
       }
-      // Binary columns and empty values show as empty cells.
-      const db::DataType type = recordSet.fieldType(i);
-      if (type == db::DataType::Empty || type == db::DataType::VarBinary) continue;
+      // Binary values and empty values show as empty cells. The value's own
+      // kind decides, as it does for a run: an SQLite column declared BLOB
+      // (or without a type) may hold text, which a run transforms.
+      if (recordSet.fieldType(i) == db::DataType::Empty || binary) continue;
       cell.text = readFieldText(recordSet, i);
     }
     ++count;
@@ -56,7 +63,8 @@ SampleData readSample(db::RecordSet& recordSet, int limit) {
 }
 
 SampleData readJobSample(db::Connection& connection, const TSettings& settings, int limit) {
-  std::unique_ptr<db::RecordSet> recordSet = connection.open(jobStatement(settings), {});
+  std::unique_ptr<db::RecordSet> recordSet =
+      connection.open(jobStatement(settings, connection), {});
   SampleData sample = readSample(*recordSet, limit);
   // Nothing was written, so closing keeps the data as it was.
   recordSet->close();

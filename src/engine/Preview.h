@@ -15,7 +15,7 @@ class TSettings;
 
 // One cell of a sample row, as the sample page shows it.
 struct SampleCell {
-  // The field as text: empty for NULL, for binary columns and for empty
+  // The field as text: empty for NULL, for binary values and for empty
   // values; "BLOB" for other values without a text form.
   std::string text;
   bool isNull = false;
@@ -49,9 +49,10 @@ struct PreviewData {
 // Threading: each call runs on the thread that owns the connection, record
 // set and server it is given; the functions keep no state.
 
-// The statement a job runs: "select * from " and the table name as typed,
-// or the job's query.
-std::string jobStatement(const TSettings& settings);
+// The statement a job runs on `connection`: "select * from " and the table
+// reference the table name stands for (TableReference), or the job's query.
+// Raises rowsmith::Error for a table name that cannot be used safely.
+std::string jobStatement(const TSettings& settings, db::Connection& connection);
 
 // Reads up to `limit` rows (none when `limit` is below 1) of a record set
 // from its first row on; never writes. The record set is left open.

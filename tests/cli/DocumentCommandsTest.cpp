@@ -2,6 +2,7 @@
 // written and read by the real runner.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -112,6 +113,84 @@ TEST_F(DocumentCommandsTest, ReportsErrorsWithTheSystemsMessage) {
   EXPECT_EQ(result.err, "rowsmith-run: Cannot create file " + unwritable + "\n");
 }
 
+mode_t permissions(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// `show` never prints a password; a job whose data source holds one is
+// written readable by its owner only, and saving over a job keeps its mode.
+TEST_F(DocumentCommandsTest, PasswordsAreMaskedAndJobsHoldingThemStayPrivate) {
+  struct Case {
+    std::string dataSource;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"Provider=PostgreSQL;Host=db;User ID=me;Password=s3cret;Port=5",
+       "Provider=PostgreSQL;Host=db;User ID=me;Password=********;Port=5"},
+      {"Driver={PostgreSQL Unicode};Uid=me;PWD={s3cret;x};Database=d",
+       "Driver={PostgreSQL Unicode};Uid=me;PWD=********;Database=d"},
+      {"host=db;password='s3cret' ;sslpassword=s3cret",
+       "host=db;password=********;sslpassword=********"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dataSource);
+    const std::string job = file("secret.rsm");
+    fs::remove(job);
+    ASSERT_EQ(runRowsmith({"new", "-o", job, "--data-source", c.dataSource, "--table", "t"}).status,
+              0);
+    EXPECT_EQ(permissions(job), 0600u);
+    const CliResult listing = runRowsmith({"show", job});
+    EXPECT_NE(listing.out.find("dataSource    = " + c.shown + "\n"), std::string::npos)
+        << listing.out;
+    const CliResult json = runRowsmith({"show", "--json", job});
+    EXPECT_EQ(nlohmann::json::parse(json.out)["dataSource"], c.shown);
+    EXPECT_EQ((listing.out + json.out).find("s3cret"), std::string::npos);
+  }
+
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  const std::string plain = file("plain.rsm");
+  ASSERT_EQ(
+      runRowsmith({"new", "-o", plain, "--data-source", "DSN=Sales;PWD=", "--table", "t"}).status,
+      0);
+  EXPECT_EQ(permissions(plain), 0666u & ~umask);
+  ::chmod(plain.c_str(), 0640);
+  ASSERT_EQ(
+      runRowsmith({"new", "-o", plain, "--data-source", "DSN=Sales;PWD=s3cret", "--table", "t"})
+          .status,
+      0);
+  EXPECT_EQ(permissions(plain), 0640u);
+}
+
+// The connection string can come from a file or from standard input, so
+// that a password never shows in the process list.
+TEST_F(DocumentCommandsTest, DataSourceFromAFileOrStandardInput) {
+  const std::string source = file("source.txt");
+  std::ofstream(source, std::ios::binary) << "DSN=Sales;PWD=from file\r\n";
+  const std::string job = file("job.rsm");
+  ASSERT_EQ(runRowsmith({"new", "-o", job, "--data-source-file", source, "--table", "t"}).status,
+            0);
+  EXPECT_NE(readFile(job).find("\x06\x17"
+                               "DSN=Sales;PWD=from file\x06"),
+            std::string::npos);
+  EXPECT_EQ(permissions(job), 0600u);
+
+  ASSERT_EQ(runRowsmith({"new", "-o", job, "--data-source", "-", "--table", "t"},
+                        "DSN=Sales;PWD=from input\n")
+                .status,
+            0);
+  EXPECT_NE(readFile(job).find("\x06\x18"
+                               "DSN=Sales;PWD=from input\x06"),
+            std::string::npos);
+
+  const std::string missing = file("missing.txt");
+  const CliResult result =
+      runRowsmith({"new", "-o", job, "--data-source-file", missing, "--table", "t"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "rowsmith-run: Cannot open file " + missing + "\n");
+}
+
 TEST_F(DocumentCommandsTest, BadArgumentsExitWithUsage) {
   const std::string job = file("job.rsm");
   const std::vector<std::vector<std::string>> cases = {
@@ -119,6 +198,7 @@ TEST_F(DocumentCommandsTest, BadArgumentsExitWithUsage) {
       {"new", "-o", job, "--data-source", "d", "--table", "t", "--query", "q"},
       {"new", "--data-source", "d", "--table", "t"},
       {"new", "-o", job, "--table", "t"},
+      {"new", "-o", job, "--data-source", "d", "--data-source-file", "f", "--table", "t"},
       {"new", "-o", job, "--data-source", "d", "--table", "t", "--preview-rows", "many"},
       {"new", "-o", job, "--data-source", "d", "--table", "t", "--preview-rows", "3000000000"},
       {"show"},

@@ -63,9 +63,10 @@ class RunCommandTest : public ::testing::Test {
     return path.string();
   }
 
-  // Writes a job with `rowsmith-run new`; `columns` as NAME[=FILTER].
+  // Writes a job with `rowsmith-run new`; `columns` as NAME[=FILTER];
+  // `extra` goes on the command line after them.
   std::string job(const std::vector<std::string>& columns, const std::string& table = "customers",
-                  const std::string& dataSource = "") {
+                  const std::string& dataSource = "", const std::vector<std::string>& extra = {}) {
     const std::string path = (m_dir / "job.rsm").string();
     std::vector<std::string> args{"new",
                                   "-o",
@@ -80,6 +81,7 @@ class RunCommandTest : public ::testing::Test {
       args.push_back("--column");
       args.push_back(column);
     }
+    args.insert(args.end(), extra.begin(), extra.end());
     const CliResult made = runRowsmith(args);
     EXPECT_EQ(made.status, 0) << made.err;
     return path;
@@ -148,7 +150,7 @@ TEST_F(RunCommandTest, FailuresExitWithStatusOneAndTheMessageChangingNothing) {
        "rowsmith-run: No transforms have been specified"},
       {"more fields than filters",
        [&] {
-         return job({"id", "name=" + m_nameFilter});
+         return job({"id", "name=" + m_nameFilter}, "customers", "", {"--no-connect"});
        },
        "rowsmith-run: List index out of bounds (2)"},
       {"missing job", [&] { return (m_dir / "nothing.rsm").string(); }, "rowsmith-run: "},
@@ -192,9 +194,124 @@ TEST_F(RunCommandTest, PreviewShowsSampleAndMarkedChangesWithoutWriting) {
   EXPECT_EQ(column("city"), (Column{"York", "N/A", "Leeds"}));
 }
 
-// Starts the runner with its output in files, sends `signals` SIGINTs as
-// soon as it reports rows, and returns its exit status.
-int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals) {
+// `new` reads the result's columns and places each --column by name; the
+// run then finds the names in agreement. With --no-connect the columns stay
+// in the order given, and a run whose names disagree ends before writing.
+TEST_F(RunCommandTest, NewPlacesColumnsByNameAndRunRefusesColumnsThatDisagree) {
+  const std::string path = job({"CITY=" + m_cityFilter, "name=" + m_nameFilter});
+  const auto shown = nlohmann::json::parse(runRowsmith({"show", "--json", path}).out);
+  EXPECT_EQ(shown["columnNames"], nlohmann::json({"id", "name", "city"}));
+  EXPECT_EQ(shown["columnFilters"], nlohmann::json({"", m_nameFilter, m_cityFilter}));
+  const CliResult run = runRowsmith({"run", path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(column("name"), (Column{"Ann Lee", "Bob Kay", ""}));
+  EXPECT_EQ(column("city"), (Column{"York", std::nullopt, "Leeds"}));
+
+  m_db->execute("UPDATE customers SET name = 'x', city = 'N/A'");
+  const std::string asGiven = job({"id", "city=" + m_cityFilter, "name=" + m_nameFilter},
+                                  "customers", "", {"--no-connect"});
+  for (const char* command : {"run", "preview"}) {
+    SCOPED_TRACE(command);
+    const CliResult refused = runRowsmith({command, asGiven});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("column 2 is \"name\" in the database, but the job "
+                                       "expects \"city\" there"));
+    EXPECT_THAT(refused.err, HasSubstr("refresh the sample and save the job again"));
+  }
+  EXPECT_EQ(column("name"), (Column{"x", "x", "x"}));
+  EXPECT_EQ(column("city"), (Column{"N/A", "N/A", "N/A"}));
+
+  const std::string output = (m_dir / "unknown.rsm").string();
+  const CliResult unknown = runRowsmith({"new", "-o", output, "--data-source", source(), "--table",
+                                         "customers", "--column", "nmae=" + m_nameFilter});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("Column \"nmae\" is not a column of the result; its "
+                                     "columns are: id, name, city"));
+  EXPECT_FALSE(fs::exists(output));
+}
+
+// "select * from customers x" reads table customers with the alias x: a
+// job naming table "customers x" must never write customers. The name is
+// refused while no such table exists and reaches that table once it does.
+TEST_F(RunCommandTest, TableNameWithABlankNeverReachesAnotherTable) {
+  const std::string path =
+      job({"id", "name=" + m_nameFilter, "city"}, "customers x", "", {"--no-connect"});
+  for (const char* command : {"preview", "run"}) {
+    SCOPED_TRACE(command);
+    const CliResult refused = runRowsmith({command, path});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("The table name 'customers x' is not a table the database "
+                                       "lists"));
+    EXPECT_THAT(refused.err, HasSubstr("type it quoted: \"customers x\""));
+  }
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+
+  m_db->execute("CREATE TABLE \"customers x\" (id INTEGER PRIMARY KEY, name TEXT, city TEXT)");
+  m_db->execute("INSERT INTO \"customers x\" VALUES (1, ' x  y ', NULL)");
+  const CliResult run = runRowsmith({"run", path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+  auto written = m_db->open("SELECT name FROM \"customers x\"", {});
+  EXPECT_EQ(written->value(0).text, "X Y");
+  written->close();
+}
+
+// The preview promises to write nothing, and a run writes only its own
+// UPDATEs: a query that would write is refused by both before it runs.
+TEST_F(RunCommandTest, QueriesThatWriteAreRefusedByPreviewAndRun) {
+  const std::string path = (m_dir / "writing.rsm").string();
+  for (const char* sql : {"delete from customers returning *", "pragma journal_mode=wal",
+                          "select * from customers; delete from customers"}) {
+    const CliResult made =
+        runRowsmith({"new", "-o", path, "--data-source", source(), "--query", sql, "--column", "id",
+                     "--column", "name=" + m_nameFilter, "--column", "city", "--no-connect"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    for (const char* command : {"preview", "run"}) {
+      SCOPED_TRACE(std::string(command) + ": " + sql);
+      const CliResult refused = runRowsmith({command, path});
+      EXPECT_EQ(refused.status, 1);
+      EXPECT_THAT(refused.err, ::testing::AnyOf(HasSubstr("would change the database"),
+                                                HasSubstr("Only one statement is run")));
+      EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+    }
+  }
+  // Still in rollback-journal mode: header byte 18 is 1 (2 for WAL).
+  EXPECT_EQ(readFile(m_database).at(18), 1);
+}
+
+// In SQLite a value's own type decides whether it is text: a column declared
+// BLOB, or one without a type, may hold text, which a run transforms, and
+// blobs, which it leaves alone. The preview shows exactly what the run does.
+TEST_F(RunCommandTest, PreviewShowsWhatTheRunDoesWithSqliteValuesOfEitherType) {
+  m_db->execute("CREATE TABLE notes (id INTEGER PRIMARY KEY, b BLOB, u)");
+  m_db->execute("INSERT INTO notes VALUES (1, X'00FF', X'01'), (2, 'text in blob', 'plain')");
+  const std::string upper = filter("upper.fll", "upper");
+  const std::string path = job({"id", "b=" + upper, "u=" + upper}, "notes");
+
+  const CliResult preview = runRowsmith({"preview", path, "--json"});
+  ASSERT_EQ(preview.status, 0) << preview.err;
+  const auto rows = nlohmann::json::parse(preview.out)["rows"];
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["changed"], nlohmann::json({false, false, false}));
+  EXPECT_EQ(rows[1]["sample"], nlohmann::json({"2", "text in blob", "plain"}));
+  EXPECT_EQ(rows[1]["preview"], nlohmann::json({"2", "TEXT IN BLOB", "PLAIN"}));
+  EXPECT_EQ(rows[1]["changed"], nlohmann::json({false, true, true}));
+
+  ASSERT_EQ(runRowsmith({"run", path}).status, 0);
+  auto result = m_db->open("SELECT b, u FROM notes ORDER BY id", {});
+  EXPECT_EQ(result->value(0).text, std::string("\x00\xFF", 2));
+  EXPECT_EQ(result->value(1).text, "\x01");
+  result->moveNext();
+  EXPECT_EQ(result->value(0).text, "TEXT IN BLOB");
+  EXPECT_EQ(result->value(1).text, "PLAIN");
+  result->close();
+}
+
+// Starts the runner with its output in files, sends `signals` as soon as it
+// reports rows, and returns its exit status (128 + the signal when one
+// ended it).
+int runInterrupted(const std::string& jobPath, const fs::path& dir,
+                   const std::vector<int>& signals) {
   const fs::path out = dir / "out.txt";
   const fs::path err = dir / "err.txt";
   // What an earlier run printed must not be taken for this one's rows.
@@ -216,10 +333,10 @@ int runInterrupted(const std::string& jobPath, const fs::path& dir, int signals)
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  for (int i = 0; i < signals; ++i) ::kill(child, SIGINT);
+  for (int signal : signals) ::kill(child, signal);
   int status = 0;
   ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNewRows) {
@@ -229,8 +346,10 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
       "INSERT INTO customers SELECT i, 'name', 'city' FROM n");
   const std::string path = job({"id", "name=" + filter("upper.fll", "upper"), "city"});
 
-  for (int signals : {1, 2}) {
-    SCOPED_TRACE(signals);
+  // SIGTERM and SIGHUP cancel like the first Ctrl+C.
+  const std::vector<int> cases[] = {{SIGINT}, {SIGINT, SIGINT}, {SIGTERM}, {SIGHUP}};
+  for (const auto& signals : cases) {
+    SCOPED_TRACE(::testing::PrintToString(signals));
     m_db->execute("UPDATE customers SET name = 'name'");
     EXPECT_EQ(runInterrupted(path, m_dir, signals), 130);
     auto count = [&](const std::string& where) {
@@ -245,12 +364,70 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
     const auto [changed, lastChanged] = count("name = 'NAME'");
     EXPECT_LT(changed, 1000000);
     EXPECT_EQ(lastChanged, changed);
-    if (signals == 1) {
+    if (signals.size() == 1) {
       // The row in hand when the cancel came keeps its old values.
       EXPECT_EQ(readFile(m_dir / "out.txt"),
                 "Terminated by user. " + std::to_string(changed + 1) + " rows processed.\n");
     }
   }
+}
+
+// Values from the database never steer the terminal: control characters
+// (an escape sequence that clears the screen, a bell, a C1 control) show
+// escaped. In JSON, values that are not UTF-8 keep apart: each comes with
+// its bytes in hexadecimal.
+TEST_F(RunCommandTest, PreviewEscapesControlCharactersAndMarksBytesThatAreNotUtf8) {
+  m_db->execute("DELETE FROM customers");
+  m_db->execute(
+      "INSERT INTO customers VALUES (1, char(27) || '[2J' || char(7), CAST(X'61C29B62' AS TEXT)), "
+      "(2, CAST(X'636166E9' AS TEXT), CAST(X'636166E8' AS TEXT))");
+  const std::string path = job({"id", "name=" + m_nameFilter, "city"});
+
+  const CliResult text = runRowsmith({"preview", path});
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const char raw : {'\x1b', '\x07', '\xe9', '\xe8'})
+    EXPECT_EQ(text.out.find(raw), std::string::npos) << static_cast<int>(raw);
+  EXPECT_EQ(text.out.find("\xC2\x9B"), std::string::npos);
+  EXPECT_THAT(text.out, HasSubstr("\\x1b[2J\\x07"));
+  EXPECT_THAT(text.out, HasSubstr("a\\u009bb"));
+  EXPECT_THAT(text.out, HasSubstr("caf\\xe9"));
+  EXPECT_THAT(text.out, HasSubstr("caf\\xe8"));
+
+  const CliResult json = runRowsmith({"preview", path, "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto rows = nlohmann::json::parse(json.out)["rows"];
+  EXPECT_EQ(rows[0]["sample"][1], "\x1b[2J\x07");
+  EXPECT_FALSE(rows[0].contains("sampleHex"));
+  EXPECT_EQ(rows[1]["sample"], nlohmann::json({"2", "caf\xEF\xBF\xBD", "caf\xEF\xBF\xBD"}));
+  EXPECT_EQ(rows[1]["sampleHex"], nlohmann::json({nullptr, "636166e9", "636166e8"}));
+  EXPECT_EQ(rows[1]["previewHex"], nlohmann::json({nullptr, "436166e9", "636166e8"}));
+}
+
+// Output nobody reads any more (`rowsmith-run run job.rsm 2>&1 | head -n1`)
+// never stops a run: it goes on to its end and exits with its usual status.
+TEST_F(RunCommandTest, ClosedOutputPipesNeverStopARun) {
+  const std::string path = standardJob();
+  int pipes[2];
+  ASSERT_EQ(::pipe(pipes), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(pipes[1], 1);
+    ::dup2(pipes[1], 2);
+    ::close(pipes[0]);
+    ::close(pipes[1]);
+    ::signal(SIGPIPE, SIG_DFL);
+    const std::string runner = cli_test::runnerPath();
+    ::execl(runner.c_str(), runner.c_str(), "run", path.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // The reader goes away before the runner has written a word.
+  ::close(pipes[0]);
+  ::close(pipes[1]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(column("name"), (Column{"Ann Lee", "Bob Kay", ""}));
 }
 
 }  // namespace

@@ -201,6 +201,23 @@ TEST_F(PreferenceStoreTest, AFailedSaveReportsTheFileAndKeepsTheChanges) {
   EXPECT_EQ(store.readText(kUser, kJobKey, "query", ""), "kept");
 }
 
+// The remembered job values that cannot be stored are reported by the
+// name of the value, as the registry would report the first one it failed
+// to set.
+TEST_F(PreferenceStoreTest, SaveDefaultsThatCannotBeStoredNameTheValue) {
+  writeFile(m_folder.path() / "blocker", "");
+  PreferenceStore store(m_folder.path() / "blocker" / "rowsmith");
+  TSettings settings;
+  settings.dataSource = "DSN=Sales";
+  try {
+    settings.SaveDefaults(store);
+    FAIL() << "SaveDefaults should fail";
+  } catch (const Error& error) {
+    EXPECT_STREQ(error.what(), "Failed to set data for 'data source'");
+  }
+  EXPECT_EQ(store.readText(kUser, kJobKey, "data source", ""), "DSN=Sales");
+}
+
 TEST_F(PreferenceStoreTest, ControlCharactersInNamesAreRefused) {
   PreferenceStore store(storeFolder());
   EXPECT_THROW(store.writeText(kUser, "Key\nInjected]", "v", "x"), Error);

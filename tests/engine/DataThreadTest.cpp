@@ -281,14 +281,17 @@ class DataThreadTest : public ::testing::TestWithParam<Backend> {
     return path.string();
   }
 
-  // A job on the whole of `table` with one filter per column.
+  // A job on the whole of `table` with one filter per column, the columns
+  // named as createTable and the extra columns of the tests make them.
   TSettings tableJob(const std::string& table, std::vector<std::string> filters) {
+    static const std::vector<std::string> kNames = {"id", "name", "note", "data", "calc", "plain"};
     TSettings job;
     job.dataSource = m_connectionString;
     job.useTable = true;
     job.tableName = table;
     job.columnFilters = std::move(filters);
-    job.columnNames.resize(job.columnFilters.size());
+    for (std::size_t i = 0; i < job.columnFilters.size(); ++i)
+      job.columnNames.push_back(i < kNames.size() ? kNames[i] : "");
     return job;
   }
 
@@ -422,8 +425,10 @@ TEST_P(DataThreadTest, FailuresBeforeAnyRowAreReportedAndChangeNothing) {
     bool attached;
   };
   const Case cases[] = {
-      // Sent as typed: "select * from " and a name with a blank in it.
-      {"table name", [](TSettings& job) { job.tableName = "missing table"; }, "",
+      // Refused before it is sent: "select * from missing table" would
+      // read (and write) table "missing".
+      {"table name", [](TSettings& job) { job.tableName = "missing table"; },
+       "The table name 'missing table' is not a table the database lists",
        "Generating result set...", true},
       {"filter file", [&](TSettings& job) { job.columnFilters[1] = upper + ".gone"; },
        "Couldn't open " + upper + ".gone", "Connecting to Wordmill Pro...", false},
@@ -448,6 +453,43 @@ TEST_P(DataThreadTest, FailuresBeforeAnyRowAreReportedAndChangeNothing) {
     EXPECT_EQ(log->with("attach").size(), c.attached ? 1u : 0u);
     EXPECT_EQ(log->with("release settings").size(), 1u);
     EXPECT_THAT(column(m_table, "name"), ElementsAre("name1", "name2"));
+  }
+}
+
+// Filters pair with fields by position: a job whose column names no longer
+// agree with the result (the table changed, or the job lists its columns in
+// another order) ends before any row is written. Letter case does not count.
+TEST_P(DataThreadTest, ColumnNamesMustAgreeWithTheResultBeforeAnyRowIsWritten) {
+  createTable(m_table, 2);
+  const std::string upper = filter("u.fll", "upper");
+  struct Case {
+    std::vector<std::string> names;
+    std::string message;  // empty: the run completes
+  };
+  const Case cases[] = {
+      {{"id", "note", "name"},
+       "The job's columns do not match the result: column 2 is \"name\" in the database, but "
+       "the job expects \"note\" there. The table or query has changed since the job was saved; "
+       "refresh the sample and save the job again"},
+      {{"id", "nam"}, "column 2 is \"name\" in the database, but the job expects \"nam\""},
+      {{"ID", "Name", "NOTE", "beyond the result"}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.names[1]);
+    TSettings job = tableJob(m_table, {"", upper, "", ""});
+    job.columnNames = c.names;
+    job.columnFilters.resize(c.names.size());
+    const auto log = run(job);
+    if (c.message.empty()) {
+      EXPECT_TRUE(m_reports.empty());
+      EXPECT_THAT(column(m_table, "name"), ElementsAre("NAME1", "NAME2"));
+      continue;
+    }
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_THAT(m_reports[0].message, HasSubstr(c.message));
+    EXPECT_EQ(log->with("status:").back(), "Generating result set...");
+    EXPECT_THAT(column(m_table, "name"), ElementsAre("name1", "name2"));
+    EXPECT_THAT(column(m_table, "note"), ElementsAre("note1", "note2"));
   }
 }
 

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "document/Settings.h"
 #include "engine/FieldText.h"
+#include "engine/Preview.h"
 #include "engine/db/BackendSuite.h"
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/api/Value.h"
@@ -293,6 +295,28 @@ TEST_P(BackendSuite, StatementWithoutResultSetFails) {
             "CommandText does not return a result set");
 }
 
+// A user's statement is only ever read: one that would write, or a second
+// statement after the first, is refused before anything runs. A ";" after a
+// single statement is fine.
+TEST_P(BackendSuite, StatementsThatWriteAreRefusedAndChangeNothing) {
+  const auto table = createKeyedTable({"x", "y"});
+  const std::string statements[] = {
+      "delete from " + table + " returning *",
+      "update " + table + " set a = 'z' returning *",
+      "insert into " + table + " (id, a) values (9, 'z') returning *",
+      "select * from " + table + "; delete from " + table,
+      "select * from " + table + " ;; update " + table + " set a = 'z'",
+      "with d as (delete from " + table + " returning *) select * from d",
+  };
+  for (const std::string& sql : statements) {
+    SCOPED_TRACE(sql);
+    EXPECT_FALSE(errorOf([&] { connection().open(sql, OpenOptions{}); }).empty());
+    EXPECT_EQ(columnA(table), (Column{"x", "y"}));
+  }
+  EXPECT_EQ(readColumn(connection(), "select a from " + table + " order by id;"),
+            (Column{"x", "y"}));
+}
+
 // "select * from " + a name with a blank is sent as typed and fails with the
 // database's own error; quoted by the user, the same table opens and writes.
 TEST_P(BackendSuite, TableNameWithABlankIsSentAsTyped) {
@@ -312,6 +336,43 @@ TEST_P(BackendSuite, TableNameWithABlankIsSentAsTyped) {
   recordSet->moveNext();
   recordSet->close();
   EXPECT_EQ(readColumn(secondConnection(), "select a from " + quoted), (Column{"y"}));
+}
+
+// A job's table name with a blank reaches the table of that name, never the
+// table before the blank (which "select * from t data" would read, with the
+// alias data, and write). A name the database does not list is refused
+// with the quoted form to type; one the user quoted is kept as typed.
+TEST_P(BackendSuite, JobTableNameWithABlankReachesThatTableOrIsRefused) {
+  const auto base = createKeyedTable({"base"});
+  const auto name = base + " data";
+  const auto quoted = target().quote(name);
+  execute("CREATE TABLE " + quoted + " (id " + target().keyColumn + ", a " + target().textType +
+          ")");
+  dropLater(quoted);
+  execute("INSERT INTO " + quoted + " (id, a) VALUES (1, 'x')");
+
+  TSettings job;
+  job.useTable = true;
+  for (const std::string& typed : {name, quoted}) {
+    SCOPED_TRACE(typed);
+    job.tableName = typed;
+    auto recordSet = connection().open(jobStatement(job, connection()), OpenOptions{});
+    ASSERT_EQ(readFieldText(*recordSet, 1), typed == name ? "x" : "y");
+    recordSet->setValue(1, "y");
+    recordSet->moveNext();
+    recordSet->close();
+  }
+  EXPECT_EQ(readColumn(secondConnection(), "select a from " + quoted), (Column{"y"}));
+  EXPECT_EQ(columnA(base), (Column{"base"}));
+
+  job.tableName = base + " other";
+  EXPECT_EQ(errorOf([&] { jobStatement(job, connection()); }),
+            "The table name '" + job.tableName +
+                "' is not a table the database lists, and as typed it would not be read as one "
+                "table name; if it names a table, type it quoted: " +
+                target().quote(job.tableName));
+  job.tableName = base;
+  EXPECT_THAT(jobStatement(job, connection()), HasSubstr(base));
 }
 
 // Another connection changes the row in hand after it was read: the write

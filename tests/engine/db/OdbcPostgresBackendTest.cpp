@@ -107,6 +107,29 @@ TEST_P(OdbcPostgres, ConflictInsideAGroupKeepsTheRowsBefore) {
   EXPECT_EQ(columnA(table), (Column{"n1", "n2", "theirs", "a4"}));
 }
 
+// psqlODBC ignores the read-only access mode; the statement still reads in
+// a read-only transaction, so a function it calls cannot write, and the
+// record set's own writes still go through afterwards.
+TEST_P(OdbcPostgres, StatementsReadInAReadOnlyTransaction) {
+  const auto table = createKeyedTable({"x", "y"});
+  const std::string wipe = table + "_wipe";
+  execute("CREATE FUNCTION " + wipe + "() RETURNS bigint LANGUAGE sql AS 'DELETE FROM " + table +
+          " RETURNING 1; SELECT 1::bigint'");
+  EXPECT_THAT(errorOf([&] {
+                auto recordSet = connection().open("select " + wipe + "()", OpenOptions{});
+                recordSet->moveNext();
+              }),
+              ::testing::HasSubstr("read-only transaction"));
+  execute("DROP FUNCTION " + wipe + "()");
+  EXPECT_EQ(columnA(table), (Column{"x", "y"}));
+
+  auto recordSet = connection().open("select * from " + table + " order by id", OpenOptions{});
+  recordSet->setValue(1, "z");
+  recordSet->moveNext();
+  recordSet->close();
+  EXPECT_EQ(columnA(table), (Column{"z", "y"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(OdbcPostgres, OdbcPostgres, kTargets, BackendTargetName());
 
 }  // namespace

@@ -236,13 +236,28 @@ TEST_F(PostgresBackend, KeyOutsideTheSelectListIsAddedOrTheResultIsReadOnly) {
   }
   EXPECT_EQ(read("select a from " + name + " order by id"), (Column{"p!", "r!"}));
 
-  for (const std::string& readOnly :
-       {"select distinct a from " + name, "select a from " + name + " for update"}) {
-    SCOPED_TRACE(readOnly);
-    auto recordSet = connection().open(readOnly, OpenOptions{});
-    EXPECT_FALSE(recordSet->supportsUpdates());
-    EXPECT_THAT(errorOf([&] { recordSet->setValue(0, "z"); }), HasSubstr("cannot be updated"));
+  auto recordSet = connection().open("select distinct a from " + name, OpenOptions{});
+  EXPECT_FALSE(recordSet->supportsUpdates());
+  EXPECT_THAT(errorOf([&] { recordSet->setValue(0, "z"); }), HasSubstr("cannot be updated"));
+}
+
+// The reading transaction is read-only: what the statement would write,
+// through a function it calls or by locking its rows, is refused by the
+// server, also in the row count that runs before the cursor.
+TEST_F(PostgresBackend, StatementsReadInAReadOnlyTransaction) {
+  const auto name = table("ro", "id integer PRIMARY KEY, a text");
+  connection().execute("INSERT INTO " + name + " VALUES (1, 'x'), (2, 'y')");
+  const std::string wipe = name + "_wipe";
+  connection().execute("CREATE FUNCTION " + wipe + "() RETURNS bigint LANGUAGE sql AS " +
+                       "'DELETE FROM " + name + " RETURNING 1; SELECT 1::bigint'");
+  for (const std::string& sql :
+       {"select " + wipe + "()", "select a from " + name + " for update"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_THAT(errorOf([&] { connection().open(sql, OpenOptions{}); }),
+                HasSubstr("read-only transaction"));
   }
+  connection().execute("DROP FUNCTION " + wipe + "()");
+  EXPECT_EQ(read("select a from " + name + " order by id"), (Column{"x", "y"}));
 }
 
 // More rows than one fetched batch, and than the moveFirst restart sees.

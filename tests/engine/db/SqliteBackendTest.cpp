@@ -107,6 +107,35 @@ TEST_F(SqliteBackendTest, StatementWithoutResultIsNotRun) {
   EXPECT_EQ(column("select a from t"), (Column{"old"}));
 }
 
+// SQLite says which statements write (sqlite3_stmt_readonly), also among
+// those that return rows; such a statement, and a text with a second
+// statement, is refused before it runs. Comments after the statement are
+// fine.
+TEST_F(SqliteBackendTest, OnlyStatementsThatReadAreRun) {
+  execute("CREATE TABLE t (a TEXT)");
+  execute("INSERT INTO t VALUES ('old')");
+  const std::string writes =
+      "The statement would change the database; only a statement that reads is run (a single "
+      "SELECT, or WITH ... SELECT)";
+  const std::string moreThanOne = "Only one statement is run; remove what follows the first \";\"";
+  const std::pair<const char*, const std::string&> cases[] = {
+      {"pragma journal_mode=wal", writes},
+      {"delete from t returning *", writes},
+      {"select a from t; drop table t", moreThanOne},
+      {"select a from t;; -- then\n drop table t", moreThanOne},
+      {"select a from t; and then some", moreThanOne},
+  };
+  for (const auto& [sql, message] : cases) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(errorOf([&] { connection().open(sql, OpenOptions{}); }), message);
+  }
+  EXPECT_EQ(column("select a from t /* all */ ; -- of them\n"), (Column{"old"}));
+  // The file is still in rollback-journal mode (header byte 18 is 1, not 2).
+  std::ifstream file(m_file, std::ios::binary);
+  file.seekg(18);
+  EXPECT_EQ(file.get(), 1);
+}
+
 TEST_F(SqliteBackendTest, TableNamesInSchemaOrderWithoutInternalTables) {
   execute("CREATE TABLE zeta (a TEXT)");
   execute("CREATE TABLE alpha (id INTEGER PRIMARY KEY AUTOINCREMENT, a TEXT)");

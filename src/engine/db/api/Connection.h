@@ -39,6 +39,16 @@ class Connection {
   // What this connection reaches, for messages: provider and host or file,
   // never a password.
   virtual std::string describe() const = 0;
+  // `name` as a quoted identifier of this database: in double quotes, with
+  // each double quote inside doubled, unless the backend quotes otherwise.
+  virtual std::string quoteIdentifier(const std::string& name) const {
+    std::string quoted = "\"";
+    for (char c : name) {
+      if (c == '"') quoted += '"';
+      quoted += c;
+    }
+    return quoted + "\"";
+  }
 };
 
 }  // namespace rowsmith::db

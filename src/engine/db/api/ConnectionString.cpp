@@ -2,18 +2,9 @@
 
 #include <strings.h>
 
+#include "common/Blanks.h"
+
 namespace rowsmith::db {
-
-namespace {
-
-std::string trim(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 ConnectionString::ConnectionString(const std::string& text) {
   std::size_t i = 0;
@@ -27,7 +18,7 @@ ConnectionString::ConnectionString(const std::string& text) {
       i = semi + 1;
       continue;
     }
-    std::string key = trim(text.substr(i, eq - i));
+    std::string key(trimBlanks(std::string_view(text).substr(i, eq - i)));
     i = eq + 1;
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
     std::string value;
@@ -49,7 +40,8 @@ ConnectionString::ConnectionString(const std::string& text) {
       i = next == std::string::npos ? n : next + 1;
     } else {
       const std::size_t next = text.find(';', i);
-      value = trim(text.substr(i, next == std::string::npos ? std::string::npos : next - i));
+      value = trimBlanks(std::string_view(text).substr(
+          i, next == std::string::npos ? std::string::npos : next - i));
       i = next == std::string::npos ? n : next + 1;
     }
     if (!key.empty()) m_pairs.emplace_back(std::move(key), std::move(value));

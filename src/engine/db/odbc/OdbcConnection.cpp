@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include "common/Error.h"
+#include "engine/db/api/ReadOnlyStatement.h"
 #include "engine/db/odbc/OdbcError.h"
 #include "engine/db/odbc/OdbcRecordSet.h"
 #include "engine/db/odbc/OdbcSession.h"
@@ -52,12 +53,26 @@ std::unique_ptr<RecordSet> OdbcConnection::open(const std::string& sql, const Op
   // executed by mistake.
   if (reader->resultColumnCount(context) == 0)
     throw Error("CommandText does not return a result set");
+  // A driver may run more than one statement, or ignore the read-only
+  // access mode: only a single SELECT goes to it.
+  ReadOnlyStatement::requireSingleSelect(sql);
   auto columns = reader->describeColumns(context);
   auto plan = OdbcUpdatePlan::make(m_session, *reader, sql, columns);
-  reader->execute(context);
-  return std::make_unique<OdbcRecordSet>(m_session, std::move(reader), std::move(columns),
-                                         std::move(plan),
-                                         "Couldn't read the rows of " + quoted(sql));
+  // Read-only until the record set's cursor is closed (OdbcRecordSet).
+  m_session->setReadOnly(true);
+  try {
+    reader->execute(context);
+    return std::make_unique<OdbcRecordSet>(m_session, std::move(reader), std::move(columns),
+                                           std::move(plan),
+                                           "Couldn't read the rows of " + quoted(sql));
+  } catch (const Error&) {
+    try {
+      m_session->setReadOnly(false);
+    } catch (const Error&) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
 }
 
 void OdbcConnection::execute(const std::string& sql) {
@@ -66,6 +81,10 @@ void OdbcConnection::execute(const std::string& sql) {
 }
 
 std::string OdbcConnection::describe() const { return m_session->description(); }
+
+std::string OdbcConnection::quoteIdentifier(const std::string& name) const {
+  return m_session->quoteIdentifier(name);
+}
 
 }  // namespace rowsmith::db::odbc
 

@@ -25,6 +25,8 @@ class OdbcConnection final : public Connection {
   std::unique_ptr<RecordSet> open(const std::string& sql, const OpenOptions& options) override;
   void execute(const std::string& sql) override;
   std::string describe() const override;
+  // In the driver's identifier quote; unchanged when the driver has none.
+  std::string quoteIdentifier(const std::string& name) const override;
 
  private:
   std::shared_ptr<OdbcSession> m_session;

@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "common/ConnectionStringText.h"
+
 namespace rowsmith::db::odbc {
 
 // An ODBC connection string as the user typed it, split into its
-// "key=value" parts. A value may be enclosed in braces ("{a;b}", with "}}"
-// for a closing brace inside) or in ADO-style quotes; separators inside
-// them do not split. Each part keeps its original text.
+// "key=value" parts (ConnectionStringText). Each part keeps its original
+// text.
 //
 // Threading: a plain value; no shared state.
 class OdbcConnectionText {
@@ -23,11 +24,7 @@ class OdbcConnectionText {
   std::string describe() const;
 
  private:
-  struct Part {
-    std::string key;   // trimmed, as typed
-    std::string text;  // the whole part as typed, without its ";"
-  };
-  std::vector<Part> m_parts;
+  ConnectionStringText m_text;
 };
 
 }  // namespace rowsmith::db::odbc

@@ -78,6 +78,7 @@ void OdbcRecordSet::readRow() {
     m_reader->closeCursor();
     m_cursorOpen = false;
     m_eof = true;
+    m_session->setReadOnly(false);
   } else {
     for (std::size_t i = 0; i < m_columns.size(); ++i)
       m_valueReader.read(m_reader->handle(), static_cast<SQLUSMALLINT>(i + 1), m_columns[i],
@@ -107,6 +108,8 @@ void OdbcRecordSet::spoolRemainingRows() {
     m_reader->closeCursor();
     m_cursorOpen = false;
   }
+  // The user's statement is read whole: the writes may begin.
+  m_session->setReadOnly(false);
   spool->rewind();
   m_spool = std::move(spool);
 }
@@ -174,6 +177,7 @@ void OdbcRecordSet::moveFirst() {
   if (m_writer) m_writer->finish();
   m_writer.reset();
   m_spool.reset();
+  m_session->setReadOnly(true);
   m_reader->execute(m_readContext);
   m_cursorOpen = true;
   m_position = 0;
@@ -193,6 +197,7 @@ void OdbcRecordSet::close() {
     auto writer = std::move(m_writer);
     writer->finish();
   }
+  m_session->setReadOnly(false);
 }
 
 }  // namespace rowsmith::db::odbc

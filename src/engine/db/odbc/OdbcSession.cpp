@@ -80,4 +80,27 @@ void OdbcSession::endTransaction(bool commit, const std::string& context) {
   OdbcError::check(rc, context, SQL_HANDLE_DBC, m_dbc.get());
 }
 
+void OdbcSession::setReadOnly(bool on) {
+  if (on == m_readOnly) return;
+  // A driver that ignores the access mode may say so (01S02); either way the
+  // statement check has already refused what it could see.
+  SQLSetConnectAttr(m_dbc.get(), SQL_ATTR_ACCESS_MODE,
+                    reinterpret_cast<SQLPOINTER>(
+                        static_cast<SQLULEN>(on ? SQL_MODE_READ_ONLY : SQL_MODE_READ_WRITE)),
+                    SQL_IS_UINTEGER);
+  if (m_dbmsName == "PostgreSQL") {
+    // psqlODBC ignores the access mode; the server makes every transaction
+    // that starts from here on read-only, so a function the statement calls
+    // cannot write either.
+    const std::string context = "Couldn't set the access mode of " + m_description;
+    OdbcHandle statement(SQL_HANDLE_STMT, m_dbc.get(), context.c_str());
+    std::string sql = std::string("SET SESSION CHARACTERISTICS AS TRANSACTION ") +
+                      (on ? "READ ONLY" : "READ WRITE");
+    OdbcError::check(SQLExecDirect(statement.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                                   static_cast<SQLINTEGER>(sql.size())),
+                     context, SQL_HANDLE_STMT, statement.get());
+  }
+  m_readOnly = on;
+}
+
 }  // namespace rowsmith::db::odbc

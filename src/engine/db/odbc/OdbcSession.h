@@ -39,6 +39,11 @@ class OdbcSession {
   bool autocommit() const noexcept { return m_autocommit; }
   // Commits (or rolls back) the open transaction; `context` prefixes errors.
   void endTransaction(bool commit, const std::string& context);
+  // Read-only while a user's statement is read, read-write again for the
+  // writes: the connection's access mode where the driver honours it (many
+  // ignore it: the statement check of ReadOnlyStatement guards those), and on
+  // PostgreSQL the session's transactions.
+  void setReadOnly(bool on);
 
  private:
   OdbcHandle m_env;
@@ -48,6 +53,7 @@ class OdbcSession {
   std::string m_quote;
   bool m_connected = false;
   bool m_autocommit = true;
+  bool m_readOnly = false;
 };
 
 }  // namespace rowsmith::db::odbc

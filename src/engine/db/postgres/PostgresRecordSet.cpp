@@ -20,6 +20,10 @@ constexpr const char* kCursor = "rowsmith_rows";
 // System columns that identify a row when a table has no primary key.
 constexpr int kTableOidColumn = -6;
 constexpr int kCtidColumn = -1;
+// The reading transaction: one snapshot for the whole result, and read-only,
+// so the user's statement cannot write (a function it calls that writes, a
+// locking FOR UPDATE, a data-modifying WITH all fail).
+const std::string kBeginReading = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
 
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
@@ -66,7 +70,7 @@ std::optional<Description> describeStatement(PGconn* connection, const std::stri
 
 PostgresRecordSet::PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql)
     : m_reader(std::move(reader)) {
-  execPostgres(m_reader.get(), "BEGIN ISOLATION LEVEL REPEATABLE READ", "Cannot open the query");
+  execPostgres(m_reader.get(), kBeginReading, "Cannot open the query");
   describe(writer, PostgresStatementText::trimmed(sql));
   startReading();
 }
@@ -179,8 +183,7 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
     }
     if (!usable) {
       // A failed prepare leaves the reading transaction aborted; start over.
-      execPostgres(m_reader.get(), "ROLLBACK; BEGIN ISOLATION LEVEL REPEATABLE READ",
-                   "Cannot open the query");
+      execPostgres(m_reader.get(), "ROLLBACK; " + kBeginReading, "Cannot open the query");
       m_keyOrdinals.clear();
       m_whyReadOnly = "the key of table " + table.displayName() +
                       (table.primaryKey().empty() ? " (its row identity)" : "") +
@@ -341,8 +344,7 @@ void PostgresRecordSet::moveFirst() {
   // Read again from a fresh snapshot that sees the rows written so far.
   if (m_writer) m_writer->commit();
   m_batch.reset();
-  execPostgres(m_reader.get(),
-               "CLOSE " + std::string(kCursor) + "; COMMIT; BEGIN ISOLATION LEVEL REPEATABLE READ",
+  execPostgres(m_reader.get(), "CLOSE " + std::string(kCursor) + "; COMMIT; " + kBeginReading,
                "Cannot read the query again");
   startReading();
 }

@@ -13,8 +13,9 @@ namespace rowsmith::db {
 
 // The result of one statement on PostgreSQL.
 //
-// Rows are read on a reading connection of their own, in a REPEATABLE READ
-// transaction, through a cursor fetched in batches: memory stays flat, and
+// Rows are read on a reading connection of their own, in a READ ONLY
+// REPEATABLE READ transaction (the user's statement cannot write), through
+// a cursor fetched in batches: memory stays flat, and
 // every row of the result is visited once however the writes change the
 // columns the statement filters or sorts on, since the snapshot does not
 // see them. Writes go through the user's connection (PostgresRowWriter).

@@ -9,6 +9,7 @@
 #include "engine/db/sqlite/SqliteError.h"
 #include "engine/db/sqlite/SqliteRecordSet.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
+#include "engine/db/sqlite/SqliteStatementGuard.h"
 
 namespace rowsmith::db {
 
@@ -91,6 +92,8 @@ std::unique_ptr<RecordSet> SqliteConnection::open(const std::string& sql,
   // A statement without columns is not run at all.
   if (!statement || sqlite3_column_count(statement.get()) == 0)
     throw Error("CommandText does not return a result set");
+  // Nor is one that could write, or a text with more than one statement.
+  SqliteStatementGuard::check(statement, sql);
   SqliteResultShape shape = SqliteResultShape::analyse(m_database, sql, statement);
   return std::make_unique<SqliteRecordSet>(m_database, std::move(statement), std::move(shape));
 }
