@@ -102,7 +102,7 @@ void SampleCommands::execute(std::function<void()> then) {
           return outcome;
         }
         try {
-          auto recordSet = connection->open(jobStatement(job), {});
+          auto recordSet = connection->open(jobStatement(job, *connection), {});
           readSampleRows(
               *recordSet, limit,
               [&](const SampleData& columns) {
