@@ -95,6 +95,7 @@ class FilterEditorTest : public QObject {
   void highlighterColoursStepsTextsOptionsAndComments_data();
   void highlighterColoursStepsTextsOptionsAndComments();
   void mainWindowShowsTheEditorWithItsHelpContext();
+  void showWithoutAServerReportsTheFailedCall();
 };
 
 void FilterEditorTest::findWindowOpensOrRaisesTheTabOfThatFile() {
@@ -462,6 +463,25 @@ void FilterEditorTest::mainWindowShowsTheEditorWithItsHelpContext() {
   QCOMPARE(rowsmith::gui::HelpKeyFilter::contextFor(editor->currentTab()->testInput(), window),
            rowsmith::gui::HelpContexts::kFilterEditor);
   QVERIFY(fixture.dialogs.unexpected.isEmpty());
+}
+
+void FilterEditorTest::showWithoutAServerReportsTheFailedCall() {
+  // No filter server can be made: start-up reports it and leaves none.
+  struct ClassTakenOut {
+    wordmill::FilterApplicationFactory real =
+        wordmill::registerClass(wordmill::kWordmillProgId, {});
+    ~ClassTakenOut() { wordmill::registerClass(wordmill::kWordmillProgId, real); }
+  } takenOut;
+  rowsmith::gui_test::WindowFixture fixture;
+  fixture.dialogs.expectMessage(QStringLiteral("Invalid class string"));
+  rowsmith::gui::TForm1& window = fixture.start();
+  QVERIFY(window.filterServer() == nullptr);
+
+  fixture.dialogs.expectMessage(QStringLiteral("Wordmill Pro has not been started."));
+  window.menus().showWordmillPro1->trigger();
+  QCOMPARE(fixture.dialogs.lastKind, DialogService::Kind::Error);
+  QVERIFY(window.findChild<FilterEditorWindow*>() == nullptr);
+  QVERIFY(fixture.dialogs.unexpected.isEmpty() && fixture.dialogs.allAnswered());
 }
 
 QTEST_MAIN(FilterEditorTest)
