@@ -35,6 +35,7 @@
 #include "placement/FormInfo.h"
 #include "shell/DocumentCommands.h"
 #include "shell/FileDialogComponent.h"
+#include "shell/FilterEditorWindow.h"
 #include "shell/FormTranslator.h"
 #include "shell/HelpKeyFilter.h"
 #include "shell/MainMenus.h"
@@ -199,6 +200,8 @@ void TForm1::connectCommands() {
   connect(m.saveButton, &QToolButton::clicked, this, guarded([this] { m_document->Save1Click(); }));
   connect(m.saveas1, &QAction::triggered, this, guarded([this] { m_document->Saveas1Click(); }));
   connect(m.exit1, &QAction::triggered, this, &QWidget::close);
+  connect(m.showWordmillPro1, &QAction::triggered, this,
+          guarded([this] { ShowWordmillPro1Click(); }));
   connect(m_bitBtn1, &QPushButton::clicked, this, &QWidget::close);
   for (QObject* sender : m.helpSenders()) {
     auto dispatch = [sender] { HelpDispatch::Usermanual1Click(sender); };
@@ -303,6 +306,8 @@ void TForm1::About1Click() {
 
 void TForm1::startFilterServer() {
   m_filterServer = wordmill::createObject(wordmill::kWordmillProgId);
+  // The server's own window: the filter editor, made when first needed.
+  FilterEditorWindow::attach(m_filterServer, *this);
   try {
     m_filterServer->hide();
     m_filterServer->calledFrom("Rowsmith");
@@ -316,6 +321,11 @@ void TForm1::startFilterServer() {
             " to download and install Wordmill Pro.\r\n"
             "Wordmill Pro is included in the purchase price of Rowsmith");
   }
+}
+
+void TForm1::ShowWordmillPro1Click() {
+  if (!m_filterServer) throw Error("Wordmill Pro has not been started");
+  m_filterServer->show();
 }
 
 void TForm1::processCommandLine() {

@@ -105,6 +105,8 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   void afterCreate();
   void processCommandLine();
   void startFilterServer();
+  // Tools, "Show Wordmill Pro": shows the filter server's window.
+  void ShowWordmillPro1Click();
   // One execute request from another program; answers whether it was
   // processed, with the message shown when it was not.
   DdeServer::Reply RowsmithDDEExecuteMacro(const std::string& text);

@@ -38,6 +38,40 @@ ClassRegistry& registry() {
 
 }  // namespace
 
+void FilterWindow::replaceText(const std::string&) {
+  throw Error("This filter server cannot change the text of a filter");
+}
+
+void FilterWindow::save(const std::string&) {
+  throw Error("This filter server cannot save filters");
+}
+
+void FilterApplication::addListener(const std::shared_ptr<FilterServerListener>& listener) {
+  std::erase_if(m_listeners, [](const auto& entry) { return entry.expired(); });
+  if (listener) m_listeners.push_back(listener);
+}
+
+std::vector<std::shared_ptr<FilterServerListener>> FilterApplication::liveListeners() {
+  // A copy: a listener may add listeners, or drop itself, while it is told.
+  std::vector<std::shared_ptr<FilterServerListener>> live;
+  for (const auto& entry : m_listeners) {
+    if (auto listener = entry.lock()) live.push_back(std::move(listener));
+  }
+  return live;
+}
+
+void FilterApplication::notifyShown() {
+  for (const auto& listener : liveListeners()) listener->serverShown();
+}
+
+void FilterApplication::notifyFound(const std::string& path) {
+  for (const auto& listener : liveListeners()) listener->windowFound(path);
+}
+
+void FilterApplication::notifyCreated(const std::shared_ptr<FilterWindow>& window) {
+  for (const auto& listener : liveListeners()) listener->windowCreated(window);
+}
+
 std::shared_ptr<FilterApplication> createObject(const std::string& progId) {
   FilterApplicationFactory factory;
   {

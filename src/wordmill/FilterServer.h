@@ -3,6 +3,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "wordmill/FilterServerListener.h"
 
 namespace rowsmith::wordmill {
 
@@ -20,12 +23,29 @@ class FilterWindow {
   // SQL NULL. Throws rowsmith::Error when processing fails.
   virtual std::string processStringWithCompiledFilter(const std::string& input) = 0;
   virtual void close() = 0;
+
+  // What a filter editor needs. A server without an editor of its own keeps
+  // the defaults: no path, no text, and editing refused with an error.
+  //
+  // The file the window's text belongs to: the path last opened or saved;
+  // empty for a new window.
+  virtual std::string path() const { return {}; }
+  // The filter text the window holds.
+  virtual std::string text() const { return {}; }
+  // Replaces the text, as if a file with this text had been opened; the
+  // filter must be compiled again before it processes values.
+  virtual void replaceText(const std::string& text);
+  // Writes the text to the file at path so that a reader sees the old file
+  // or the whole new one, never a part; the window then belongs to path.
+  // Throws rowsmith::Error with the reason when the file cannot be written.
+  virtual void save(const std::string& path);
+  virtual bool isClosed() const { return false; }
 };
 
 // The application object of a filter server.
 //
 // Threading: created, used and dropped on one thread; each thread that
-// needs a server creates its own.
+// needs a server creates its own. Listeners are called on that thread.
 class FilterApplication {
  public:
   virtual ~FilterApplication() = default;
@@ -34,6 +54,27 @@ class FilterApplication {
   virtual void show() = 0;
   virtual std::shared_ptr<FilterWindow> newWindow() = 0;
   virtual void findWindow(const std::string& path) = 0;
+
+  // The windows made by newWindow that are alive and not closed, oldest
+  // first. A server that keeps no list answers none.
+  virtual std::vector<std::shared_ptr<FilterWindow>> windows() const { return {}; }
+
+  // Tells the listener about every later show, findWindow and newWindow of
+  // this object. The listener is held weakly: dropping it is enough to stop
+  // listening, and neither side needs to outlive the other.
+  void addListener(const std::shared_ptr<FilterServerListener>& listener);
+
+ protected:
+  // For implementations: report a call to every live listener, in the order
+  // they were added.
+  void notifyShown();
+  void notifyFound(const std::string& path);
+  void notifyCreated(const std::shared_ptr<FilterWindow>& window);
+
+ private:
+  std::vector<std::shared_ptr<FilterServerListener>> liveListeners();
+
+  std::vector<std::weak_ptr<FilterServerListener>> m_listeners;
 };
 
 // The ProgID of the built-in filter engine.

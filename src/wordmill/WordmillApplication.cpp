@@ -10,7 +10,10 @@ void WordmillApplication::hide() { m_visible = false; }
 
 void WordmillApplication::calledFrom(const std::string& caller) { m_caller = caller; }
 
-void WordmillApplication::show() { m_visible = true; }
+void WordmillApplication::show() {
+  m_visible = true;
+  notifyShown();
+}
 
 std::shared_ptr<FilterWindow> WordmillApplication::newWindow() {
   // Forget windows that are gone, so a long-lived server does not grow.
@@ -20,13 +23,17 @@ std::shared_ptr<FilterWindow> WordmillApplication::newWindow() {
   });
   auto window = std::make_shared<WordmillWindow>();
   m_windows.push_back(window);
+  notifyCreated(window);
   return window;
 }
 
-void WordmillApplication::findWindow(const std::string& path) { m_lastFoundPath = path; }
+void WordmillApplication::findWindow(const std::string& path) {
+  m_lastFoundPath = path;
+  notifyFound(path);
+}
 
-std::vector<std::shared_ptr<WordmillWindow>> WordmillApplication::windows() const {
-  std::vector<std::shared_ptr<WordmillWindow>> alive;
+std::vector<std::shared_ptr<FilterWindow>> WordmillApplication::windows() const {
+  std::vector<std::shared_ptr<FilterWindow>> alive;
   for (const auto& w : m_windows) {
     if (auto window = w.lock(); window && !window->isClosed()) alive.push_back(std::move(window));
   }

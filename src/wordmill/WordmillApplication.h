@@ -11,9 +11,11 @@ namespace rowsmith::wordmill {
 class WordmillWindow;
 
 // The application object of the built-in filter engine. Besides creating
-// filter windows it keeps the state that the desktop program's filter editor
-// reads: whether the server is meant to be visible, who called it, which file
-// it was last asked to find, and (weakly) the windows it created.
+// filter windows it keeps whether the server is meant to be visible, who
+// called it, which file it was last asked to find and (weakly) the windows it
+// created, and tells its listeners about show, findWindow and newWindow: the
+// desktop program's filter editor is such a listener. Without one these calls
+// only record what was asked.
 //
 // Threading: created, used and dropped on one thread; each thread that needs
 // a server creates its own (see createObject).
@@ -26,13 +28,11 @@ class WordmillApplication : public FilterApplication {
   std::shared_ptr<FilterWindow> newWindow() override;
   // Remembers the path; the filter editor opens or raises that file's tab.
   void findWindow(const std::string& path) override;
+  std::vector<std::shared_ptr<FilterWindow>> windows() const override;
 
   bool isVisible() const { return m_visible; }
   const std::string& caller() const { return m_caller; }
   const std::string& lastFoundPath() const { return m_lastFoundPath; }
-  // The windows created here that are still alive and not closed, oldest
-  // first.
-  std::vector<std::shared_ptr<WordmillWindow>> windows() const;
   // The paths opened in those windows (empty text for a window with no file).
   std::vector<std::string> windowPaths() const;
 

@@ -5,8 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/Error.h"
 #include "wordmill/FilterProgram.h"
 
@@ -78,6 +82,45 @@ std::string WordmillWindow::processStringWithCompiledFilter(const std::string& i
                          : "No filter has been compiled in this window");
   }
   return m_program->process(input);
+}
+
+void WordmillWindow::replaceText(const std::string& text) {
+  if (m_closed) throw Error("The filter window has been closed");
+  m_source = text;
+  m_opened = true;
+  m_program.reset();
+}
+
+void WordmillWindow::save(const std::string& path) {
+  if (m_closed) throw Error("The filter window has been closed");
+  if (path.empty()) throw Error("The filter has no file name to be saved under");
+  const std::string failure = "Cannot save the filter " + path + ": ";
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  // The file a link points to is replaced, not the link.
+  fs::path target = path;
+  if (fs::is_symlink(target, ignored)) {
+    if (auto resolved = fs::canonical(target, ignored); !ignored) target = resolved;
+  }
+  mode_t mode = 0644;
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) throw Error(failure + "it is not a file");
+    // Renaming over the file needs only the folder's permission: a file
+    // the user made read-only is left alone.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+        ::access(target.c_str(), W_OK) != 0) {
+      throw Error(failure + "the file is read-only");
+    }
+    mode = info.st_mode & 07777;
+  }
+  try {
+    writeFileAtomically(target, m_source, mode);
+  } catch (const std::system_error& e) {
+    throw Error(failure + std::strerror(e.code().value()));
+  }
+  if (path != m_path) m_program.reset();
+  m_path = path;
 }
 
 void WordmillWindow::close() {

@@ -25,12 +25,18 @@ class WordmillWindow : public FilterWindow {
   std::string processStringWithCompiledFilter(const std::string& input) override;
   void close() override;
 
-  // The path last opened (empty before the first successful open).
-  const std::string& path() const { return m_path; }
-  // The filter text read by the last successful open.
-  const std::string& source() const { return m_source; }
+  // The path last opened or saved (empty before either).
+  std::string path() const override { return m_path; }
+  // The text read by the last successful open or given by replaceText.
+  std::string text() const override { return m_source; }
+  void replaceText(const std::string& text) override;
+  // A file that exists keeps its permission bits and must be writable; a
+  // symbolic link is kept and the file it points to replaced. Saving under
+  // another path drops the compiled program, since relative pairs files are
+  // found from the filter's folder.
+  void save(const std::string& path) override;
+  bool isClosed() const override { return m_closed; }
   bool isCompiled() const { return m_program != nullptr; }
-  bool isClosed() const { return m_closed; }
 
  private:
   std::string m_path;

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "common/Error.h"
 #include "wordmill/FilterServer.h"
+#include "wordmill/FilterServerListener.h"
 #include "wordmill/WordmillApplication.h"
 #include "wordmill/WordmillWindow.h"
 
@@ -33,6 +36,19 @@ class ServerTest : public ::testing::Test {
     const auto path = m_dir / name;
     std::ofstream(path, std::ios::binary) << text;
     return path.string();
+  }
+
+  static std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  std::vector<std::string> folderEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   static std::shared_ptr<WordmillApplication> newServer() {
@@ -198,6 +214,196 @@ TEST_F(ServerTest, FailedOpenKeepsTheFilterAlreadyCompiled) {
   EXPECT_THROW(window->processStringWithCompiledFilter("ABC"), Error);
   ASSERT_EQ(window->compileFilter(), "");
   EXPECT_EQ(window->processStringWithCompiledFilter("ABC"), "abc");
+}
+
+// A listener that writes down what it hears, and can be told to fail.
+class RecordingListener : public FilterServerListener {
+ public:
+  void serverShown() override { hear("show"); }
+  void windowFound(const std::string& path) override { hear("findWindow " + path); }
+  void windowCreated(const std::shared_ptr<FilterWindow>& window) override {
+    created.push_back(window);
+    hear("newWindow");
+  }
+
+  std::vector<std::string> heard;
+  std::vector<std::shared_ptr<FilterWindow>> created;
+  std::string failWith;
+
+ private:
+  void hear(const std::string& call) {
+    heard.push_back(call);
+    if (!failWith.empty()) throw Error(failWith);
+  }
+};
+
+TEST_F(ServerTest, ListenersHearShowFindWindowAndNewWindowInOrder) {
+  auto server = newServer();
+  FilterApplication& application = *server;
+  auto first = std::make_shared<RecordingListener>();
+  auto second = std::make_shared<RecordingListener>();
+  application.addListener(first);
+  application.addListener(second);
+
+  application.hide();
+  application.calledFrom("Rowsmith");
+  application.findWindow("/data/names.fll");
+  application.show();
+  auto window = application.newWindow();
+  const std::vector<std::string> expected{"findWindow /data/names.fll", "show", "newWindow"};
+  EXPECT_EQ(first->heard, expected);
+  EXPECT_EQ(second->heard, expected);
+  // The listener gets the very window the caller gets.
+  ASSERT_EQ(first->created.size(), 1u);
+  EXPECT_EQ(first->created.front(), window);
+
+  // Dropping a listener is enough to stop it listening.
+  second.reset();
+  application.show();
+  EXPECT_EQ(first->heard.back(), "show");
+  EXPECT_EQ(first->heard.size(), 4u);
+}
+
+TEST_F(ServerTest, AListenersErrorReachesTheCaller) {
+  auto server = newServer();
+  auto listener = std::make_shared<RecordingListener>();
+  server->addListener(listener);
+  listener->failWith = "Couldn't open /data/locked.fll";
+  try {
+    server->findWindow("/data/locked.fll");
+    ADD_FAILURE() << "the listener's error was swallowed";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Couldn't open /data/locked.fll");
+  }
+  // The call itself was still recorded.
+  EXPECT_EQ(server->lastFoundPath(), "/data/locked.fll");
+}
+
+TEST_F(ServerTest, WindowsAreListedThroughTheServerInterface) {
+  auto server = newServer();
+  FilterApplication& application = *server;
+  auto a = application.newWindow();
+  auto b = application.newWindow();
+  ASSERT_TRUE(a->openFilter(writeFilter("a.fll", "upper\n")));
+  EXPECT_EQ(application.windows(), (std::vector<std::shared_ptr<FilterWindow>>{a, b}));
+  EXPECT_EQ(a->path(), m_dir / "a.fll");
+  EXPECT_EQ(a->text(), "upper\n");
+  EXPECT_EQ(b->path(), "");
+  a->close();
+  EXPECT_TRUE(a->isClosed());
+  EXPECT_EQ(application.windows(), (std::vector<std::shared_ptr<FilterWindow>>{b}));
+}
+
+TEST_F(ServerTest, ReplacedTextIsCompiledAndProcessedLikeAnOpenedFile) {
+  auto window = newServer()->newWindow();
+  // A new window takes text without any file.
+  window->replaceText("trim\nnull-if-empty\n");
+  EXPECT_EQ(window->text(), "trim\nnull-if-empty\n");
+  EXPECT_EQ(window->path(), "");
+  ASSERT_EQ(window->compileFilter(), "");
+  EXPECT_EQ(window->processStringWithCompiledFilter("  "), "<NULL>");
+
+  // New text must be compiled before it processes anything.
+  window->replaceText("upper\nfrist\n");
+  EXPECT_THROW(window->processStringWithCompiledFilter("x"), Error);
+  EXPECT_TRUE(window->compileFilter().starts_with("2:1: unknown step \"frist\""));
+
+  // An opened file's text is replaced, not the file.
+  const auto path = writeFilter("lower.fll", "lower\n");
+  ASSERT_TRUE(window->openFilter(path));
+  window->replaceText("upper\n");
+  EXPECT_EQ(window->path(), path);
+  ASSERT_EQ(window->compileFilter(), "");
+  EXPECT_EQ(window->processStringWithCompiledFilter("abc"), "ABC");
+  EXPECT_EQ(readFile(path), "lower\n");
+
+  window->close();
+  EXPECT_THROW(window->replaceText("upper\n"), Error);
+  EXPECT_THROW(window->save(path), Error);
+}
+
+TEST_F(ServerTest, SaveReplacesTheFileWholeAndKeepsItsPermissions) {
+  const auto path = writeFilter("names.fll", "lower\n");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  auto window = newServer()->newWindow();
+  ASSERT_TRUE(window->openFilter(path));
+  window->replaceText("# tidy\r\ntrim\r\nupper\r\n");
+  window->save(path);
+  EXPECT_EQ(readFile(path), "# tidy\r\ntrim\r\nupper\r\n");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  // No temporary file is left beside it.
+  EXPECT_EQ(folderEntries(), std::vector<std::string>{"names.fll"});
+
+  // A new window saves under a new name and then belongs to it.
+  auto fresh = newServer()->newWindow();
+  fresh->replaceText("title\n");
+  const auto created = (m_dir / "new.fll").string();
+  fresh->save(created);
+  EXPECT_EQ(fresh->path(), created);
+  EXPECT_EQ(readFile(created), "title\n");
+}
+
+TEST_F(ServerTest, SaveThroughALinkReplacesTheFileItPointsTo) {
+  const auto target = writeFilter("real.fll", "lower\n");
+  const auto link = m_dir / "link.fll";
+  fs::create_symlink(target, link);
+  auto window = newServer()->newWindow();
+  ASSERT_TRUE(window->openFilter(link.string()));
+  window->replaceText("upper\n");
+  window->save(link.string());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(readFile(target), "upper\n");
+  EXPECT_EQ(window->path(), link.string());
+}
+
+TEST_F(ServerTest, SaveFailsWithTheReasonAndLeavesTheOldFile) {
+  const auto readOnly = writeFilter("locked.fll", "lower\n");
+  fs::permissions(readOnly, fs::perms::owner_read);
+  fs::create_directories(m_dir / "folder.fll");
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {readOnly, "the file is read-only"},
+      {(m_dir / "folder.fll").string(), "it is not a file"},
+      {(m_dir / "missing" / "x.fll").string(), "No such file or directory"},
+      {"", ""},
+  };
+  auto window = newServer()->newWindow();
+  window->replaceText("upper\n");
+  for (const auto& c : cases) {
+    try {
+      window->save(c.path);
+      ADD_FAILURE() << "saved " << c.path;
+    } catch (const Error& e) {
+      const std::string expected = c.path.empty()
+                                       ? "The filter has no file name to be saved under"
+                                       : "Cannot save the filter " + c.path + ": " + c.reason;
+      EXPECT_EQ(e.what(), expected);
+    }
+  }
+  EXPECT_EQ(readFile(readOnly), "lower\n");
+  EXPECT_EQ(window->path(), "");
+  fs::permissions(readOnly, fs::perms::owner_all);
+}
+
+TEST_F(ServerTest, SavingUnderAnotherNameFindsPairsFromTheNewFolder) {
+  // A relative pairs table is read from the folder of the filter.
+  fs::create_directories(m_dir / "a");
+  fs::create_directories(m_dir / "b");
+  std::ofstream(m_dir / "a" / "t.tsv") << "x\ty\n";
+  std::ofstream(m_dir / "b" / "t.tsv") << "x\tz\n";
+  auto window = newServer()->newWindow();
+  window->replaceText("pairs \"t.tsv\"\n");
+  window->save((m_dir / "a" / "f.fll").string());
+  ASSERT_EQ(window->compileFilter(), "");
+  EXPECT_EQ(window->processStringWithCompiledFilter("x"), "y");
+  window->save((m_dir / "b" / "f.fll").string());
+  EXPECT_THROW(window->processStringWithCompiledFilter("x"), Error);
+  ASSERT_EQ(window->compileFilter(), "");
+  EXPECT_EQ(window->processStringWithCompiledFilter("x"), "z");
 }
 
 }  // namespace
