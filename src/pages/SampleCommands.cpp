@@ -253,7 +253,7 @@ void SampleCommands::makePreview() {
   TextGridModel& grid = *m_pages.preview->model();
   MessageBoxes::runGuarded(&m_window, [&] {
     wordmill::FilterApplication* server = m_server();
-    if (!server) throw Error("The filter engine is not running");
+    if (!server) throw Error("Wordmill Pro has not been started");
     PreviewData preview;
     bool compiled = false;
     try {

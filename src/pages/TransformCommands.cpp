@@ -58,7 +58,7 @@ void TransformCommands::edit(int row) {
   const std::string filter = model.entries()[static_cast<std::size_t>(row)].filter;
   MessageBoxes::runGuarded(&m_window, [&] {
     wordmill::FilterApplication* server = m_server();
-    if (!server) throw Error("The filter engine is not running");
+    if (!server) throw Error("Wordmill Pro has not been started");
     if (!filter.empty()) {
       server->findWindow(filter);
       server->show();

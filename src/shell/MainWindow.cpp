@@ -200,8 +200,6 @@ void TForm1::connectCommands() {
   connect(m.saveButton, &QToolButton::clicked, this, guarded([this] { m_document->Save1Click(); }));
   connect(m.saveas1, &QAction::triggered, this, guarded([this] { m_document->Saveas1Click(); }));
   connect(m.exit1, &QAction::triggered, this, &QWidget::close);
-  connect(m.showWordmillPro1, &QAction::triggered, this,
-          guarded([this] { ShowWordmillPro1Click(); }));
   connect(m_bitBtn1, &QPushButton::clicked, this, &QWidget::close);
   for (QObject* sender : m.helpSenders()) {
     auto dispatch = [sender] { HelpDispatch::Usermanual1Click(sender); };
@@ -323,11 +321,6 @@ void TForm1::startFilterServer() {
   }
 }
 
-void TForm1::ShowWordmillPro1Click() {
-  if (!m_filterServer) throw Error("Wordmill Pro has not been started");
-  m_filterServer->show();
-}
-
 void TForm1::processCommandLine() {
   for (const QString& argument : m_options.arguments)
     processParameter(argument.toStdString(), false);
@@ -404,7 +397,7 @@ void TForm1::goButtonClick() {
     auto job = std::make_unique<TSettings>();
     m_document->controlsToSettings(*job);
     job->Validate();
-    if (!m_filterServer) throw Error("The filter engine is not running");
+    if (!m_filterServer) throw Error("Wordmill Pro has not been started");
     // Every filter must open and compile before anything starts.
     auto filters = TDataThread::compileFilters(*m_filterServer, job->columnFilters);
     TDataThread::freeCompiledFilters(filters);
@@ -418,7 +411,7 @@ void TForm1::refreshButtonClick() { m_sampleCommands->refresh(m_pageControl->cur
 
 void TForm1::ShowWordmillPro1Click() {
   MessageBoxes::runGuarded(this, [this] {
-    if (!m_filterServer) throw Error("The filter engine is not running");
+    if (!m_filterServer) throw Error("Wordmill Pro has not been started");
     m_filterServer->show();
   });
 }

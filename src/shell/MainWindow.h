@@ -115,7 +115,6 @@ class TForm1 : public QMainWindow, public ComponentOwner {
   // window; no question is asked and several runs may go on at once.
   void goButtonClick();
   void refreshButtonClick();
-  void ShowWordmillPro1Click();
   SampleCommands& sampleCommands() const { return *m_sampleCommands; }
   TransformCommands& transformCommands() const { return *m_transformCommands; }
   void showPage(int index);

@@ -12,6 +12,8 @@
 #include <QTextBrowser>
 #include <cstdio>
 
+#include "EditorScreenshots.h"
+#include "SupportScreenshots.h"
 #include "document/PreferenceStore.h"
 #include "pages/SampleCommands.h"
 #include "shell/DocumentCommands.h"
@@ -114,5 +116,8 @@ int main(int argc, char** argv) {
 
   rowsmith::gui::HelpDispatch::ShowHelpContext(rowsmith::gui::HelpContexts::kQueryPage);
   save(*rowsmith::gui::HelpDispatch::browser(), QStringLiteral("help.png"));
+
+  renderSupportScreenshots(g_folder);
+  renderEditorScreenshots(g_folder);
   return 0;
 }
