@@ -11,6 +11,17 @@
 
 namespace rowsmith {
 
+namespace {
+
+// A sample reads its first rows only: it never counts the whole result.
+db::OpenOptions sampleOptions() {
+  db::OpenOptions options;
+  options.countRecords = false;
+  return options;
+}
+
+}  // namespace
+
 std::string jobStatement(const TSettings& settings, db::Connection& connection) {
   return settings.useTable
              ? "select * from " + TableReference::resolve(settings.tableName, connection)
@@ -64,7 +75,7 @@ SampleData readSample(db::RecordSet& recordSet, int limit) {
 
 SampleData readJobSample(db::Connection& connection, const TSettings& settings, int limit) {
   std::unique_ptr<db::RecordSet> recordSet =
-      connection.open(jobStatement(settings, connection), {});
+      connection.open(jobStatement(settings, connection), sampleOptions());
   SampleData sample = readSample(*recordSet, limit);
   // Nothing was written, so closing keeps the data as it was.
   recordSet->close();

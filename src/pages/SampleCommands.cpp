@@ -102,7 +102,10 @@ void SampleCommands::execute(std::function<void()> then) {
           return outcome;
         }
         try {
-          auto recordSet = connection->open(jobStatement(job, *connection), {});
+          // The sample never counts the rows: that would read the whole table.
+          db::OpenOptions options;
+          options.countRecords = false;
+          auto recordSet = connection->open(jobStatement(job, *connection), options);
           readSampleRows(
               *recordSet, limit,
               [&](const SampleData& columns) {
@@ -218,7 +221,9 @@ void SampleCommands::queryCheckErrorsClick() {
           return check;
         }
         try {
-          auto recordSet = connection->open(query, {});
+          db::OpenOptions options;
+          options.countRecords = false;
+          auto recordSet = connection->open(query, options);
           check.supportsUpdates = recordSet->supportsUpdates();
           recordSet->close();
         } catch (const std::exception& error) {

@@ -17,6 +17,9 @@ struct OpenOptions {
   enum class CursorLocation { Server, Client } cursorLocation = CursorLocation::Server;
   enum class LockType { ReadOnly, Pessimistic, Optimistic, BatchOptimistic } lockType =
       LockType::Optimistic;
+  // Count the rows when opening, so that recordCount() knows them (a run's
+  // progress). A sample leaves it off: counting reads the whole result.
+  bool countRecords = true;
 };
 
 // One open session with a database, made by a backend from a connection

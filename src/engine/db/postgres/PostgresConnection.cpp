@@ -29,10 +29,11 @@ SELECT c.relname
 }
 
 std::unique_ptr<RecordSet> PostgresConnection::open(const std::string& sql,
-                                                    const OpenOptions& /*options*/) {
+                                                    const OpenOptions& options) {
   // Every record set gives what the options ask for (prepared, server-side,
   // optimistic) whatever they say: the caller never asks for less.
-  return std::make_unique<PostgresRecordSet>(m_connection.get(), m_info.open(), sql);
+  return std::make_unique<PostgresRecordSet>(m_connection.get(), m_info.open(), sql,
+                                             options.countRecords);
 }
 
 void PostgresConnection::execute(const std::string& sql) {

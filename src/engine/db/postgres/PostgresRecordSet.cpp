@@ -68,8 +68,9 @@ std::optional<Description> describeStatement(PGconn* connection, const std::stri
 
 }  // namespace
 
-PostgresRecordSet::PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql)
-    : m_reader(std::move(reader)) {
+PostgresRecordSet::PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql,
+                                     bool countRecords)
+    : m_reader(std::move(reader)), m_countRecords(countRecords) {
   execPostgres(m_reader.get(), kBeginReading, "Cannot open the query");
   describe(writer, PostgresStatementText::trimmed(sql));
   startReading();
@@ -218,7 +219,10 @@ void PostgresRecordSet::countRows() {
 
 void PostgresRecordSet::startReading() {
   // In the same snapshot as the cursor below.
-  countRows();
+  if (m_countRecords)
+    countRows();
+  else
+    m_count = -1;
   execPostgres(m_reader.get(),
                "DECLARE " + std::string(kCursor) + " NO SCROLL CURSOR FOR " + m_statement,
                "Cannot open the query");

@@ -33,7 +33,8 @@ class PostgresRecordSet : public RecordSet {
   // Runs `sql` on `reader`; writes go to `writer`. Raises rowsmith::Error
   // with the database's message, or "CommandText does not return a result
   // set" for a statement without rows (which is then not run).
-  PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql);
+  PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql,
+                    bool countRecords = true);
   ~PostgresRecordSet() override;
 
   bool isOpen() const override { return m_open; }
@@ -75,6 +76,7 @@ class PostgresRecordSet : public RecordSet {
 
   PgConnectionPtr m_reader;
   std::string m_statement;  // what the cursor runs, hidden key columns included
+  bool m_countRecords = true;
   std::vector<Field> m_fields;
   std::vector<int> m_keyOrdinals;  // result ordinals of the key (or tableoid, ctid)
   std::unique_ptr<PostgresRowWriter> m_writer;

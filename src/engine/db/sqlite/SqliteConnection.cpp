@@ -85,7 +85,7 @@ std::vector<std::string> SqliteConnection::tableNames() {
 }
 
 std::unique_ptr<RecordSet> SqliteConnection::open(const std::string& sql,
-                                                  const OpenOptions& /*options*/) {
+                                                  const OpenOptions& options) {
   // Every cursor the callers ask for is given as the one record set kind:
   // streamed, and updatable when the result allows it.
   SqliteStatement statement(m_database, sql, "Preparing \"" + sql + "\"");
@@ -95,7 +95,8 @@ std::unique_ptr<RecordSet> SqliteConnection::open(const std::string& sql,
   // Nor is one that could write, or a text with more than one statement.
   SqliteStatementGuard::check(statement, sql);
   SqliteResultShape shape = SqliteResultShape::analyse(m_database, sql, statement);
-  return std::make_unique<SqliteRecordSet>(m_database, std::move(statement), std::move(shape));
+  return std::make_unique<SqliteRecordSet>(m_database, std::move(statement), std::move(shape),
+                                           options.countRecords);
 }
 
 void SqliteConnection::execute(const std::string& sql) {

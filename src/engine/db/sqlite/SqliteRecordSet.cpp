@@ -35,8 +35,11 @@ std::string valueText(sqlite3_stmt* statement, int column) {
 }  // namespace
 
 SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statement,
-                                 SqliteResultShape shape)
-    : m_database(std::move(database)), m_source(std::move(statement)), m_shape(std::move(shape)) {
+                                 SqliteResultShape shape, bool countRecords)
+    : m_database(std::move(database)),
+      m_source(std::move(statement)),
+      m_shape(std::move(shape)),
+      m_countRecords(countRecords) {
   const std::size_t count = m_shape.columns().size();
   m_values.resize(count);
   m_pending.resize(count);
@@ -70,7 +73,7 @@ void SqliteRecordSet::step() {
 void SqliteRecordSet::countAndStep() {
   m_count = -1;
   SqliteStatement counter;
-  if (m_shape.fromOneTable() && m_source) {
+  if (m_countRecords && m_shape.fromOneTable() && m_source) {
     std::string sql = sqlite3_sql(m_source.get());
     while (!sql.empty() &&
            (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back()))))

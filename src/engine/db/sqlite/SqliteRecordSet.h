@@ -35,7 +35,8 @@ namespace rowsmith::db {
 // Threading: used only by the thread of the connection that opened it.
 class SqliteRecordSet : public RecordSet {
  public:
-  SqliteRecordSet(SqliteHandle database, SqliteStatement statement, SqliteResultShape shape);
+  SqliteRecordSet(SqliteHandle database, SqliteStatement statement, SqliteResultShape shape,
+                  bool countRecords = true);
   ~SqliteRecordSet() override;
   SqliteRecordSet(const SqliteRecordSet&) = delete;
   SqliteRecordSet& operator=(const SqliteRecordSet&) = delete;
@@ -76,6 +77,7 @@ class SqliteRecordSet : public RecordSet {
   SqliteHandle m_database;
   SqliteStatement m_source;  // the user's statement, or the snapshot's reader
   SqliteResultShape m_shape;
+  bool m_countRecords = true;
   int m_columnBase = 0;  // 1 on the snapshot, whose first column is its order
   std::string m_snapshotTable;
   bool m_onSnapshot = false;
