@@ -23,27 +23,49 @@ ConnectionStringText::ConnectionStringText(const std::string& text) : m_text(tex
     while (i < n && text[i] != '=' && text[i] != ';') ++i;
     std::string key(trimBlanks(std::string_view(text).substr(start, i - start)));
     std::size_t valueStart = std::string::npos;
+    std::string value;
     if (i < n && text[i] == '=') {
       ++i;
       while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
       valueStart = i - start;
-      if (i < n && (text[i] == '{' || text[i] == '"' || text[i] == '\'')) {
-        const char close = text[i] == '{' ? '}' : text[i];
+      const bool braced = i < n && text[i] == '{';
+      bool closed = false;
+      if (i < n && (braced || text[i] == '"' || text[i] == '\'')) {
+        const char close = braced ? '}' : text[i];
         for (++i; i < n; ++i) {
-          if (text[i] != close) continue;
+          if (text[i] != close) {
+            if (braced) value += text[i];
+            continue;
+          }
           if (i + 1 < n && text[i + 1] == close) {
-            ++i;  // a doubled closing character stands for itself
+            // A doubled closing character stands for itself.
+            if (braced) value += close;
+            ++i;
             continue;
           }
           ++i;
+          closed = true;
           break;
         }
       }
+      const std::size_t rest = i;
       while (i < n && text[i] != ';') ++i;
+      if (braced) {
+        // Nothing but blanks may follow the closing brace.
+        if (!closed || !trimBlanks(std::string_view(text).substr(rest, i - rest)).empty())
+          m_complete = false;
+      } else {
+        // Quotes mean nothing to an ODBC driver: it reads them as part of the value.
+        value =
+            trimBlanks(std::string_view(text).substr(start + valueStart, i - start - valueStart));
+      }
     }
     std::string partText = text.substr(start, i - start);
-    if (!trimBlanks(partText).empty())
-      m_parts.push_back({std::move(key), std::move(partText), valueStart});
+    if (!trimBlanks(partText).empty()) {
+      Part part{std::move(key), std::move(partText), valueStart, std::move(value)};
+      if (!part.isPair()) m_complete = false;
+      m_parts.push_back(std::move(part));
+    }
     if (i < n) ++i;  // the ";"
   }
 }

@@ -22,11 +22,20 @@ class ConnectionStringText {
     // Where the value starts in `text` (after "=" and blanks), or
     // std::string::npos for a part without "=".
     std::size_t valueStart = std::string::npos;
+    // What an ODBC driver reads as the value: blanks trimmed, the braces
+    // around a braced value removed ("}}" read as "}"), quotes kept.
+    std::string value;
+
+    // Whether the part is a pair: it has a key and an "=".
+    bool isPair() const { return valueStart != std::string::npos && !key.empty(); }
   };
 
   explicit ConnectionStringText(const std::string& text);
 
   const std::vector<Part>& parts() const { return m_parts; }
+  // Whether every part is a pair and every braced value is closed with
+  // nothing but blanks after its brace.
+  bool complete() const { return m_complete; }
 
   // Whether a key names a password: PWD, or any key that holds "password"
   // or "passwd" (Password, sslpassword, Jet OLEDB:Database Password).
@@ -40,6 +49,7 @@ class ConnectionStringText {
  private:
   std::string m_text;
   std::vector<Part> m_parts;
+  bool m_complete = true;
 };
 
 }  // namespace rowsmith

@@ -22,6 +22,7 @@
 #include "engine/DataThread.h"
 #include "localisation/LangString.h"
 #include "localisation/StringLoader.h"
+#include "pages/ConnectionSourceDialog.h"
 #include "pages/GoPage.h"
 #include "pages/OptionsPage.h"
 #include "pages/PageText.h"
@@ -216,6 +217,10 @@ void TForm1::connectCommands() {
                                               *m_browseFilter, server, changed);
   connect(m_queryPage->previewData(), &QPushButton::clicked, this,
           [this] { m_sampleCommands->execute(); });
+  connect(m_queryPage->buildConnection(), &QPushButton::clicked, this, guarded([this] {
+            std::string text = m_queryPage->dataSource();
+            if (TConnEditForm::PickConnectionSource(this, text)) m_queryPage->setDataSource(text);
+          }));
   connect(m_queryPage->queryCheckErrors(), &QPushButton::clicked, this,
           [this] { m_sampleCommands->queryCheckErrorsClick(); });
   connect(m_queryPage->tableNameBox(), &TableNameBox::dropDown, this,

@@ -26,61 +26,50 @@ std::string trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// The string without its "Provider=" pair, everything else left exactly as
-// typed (ODBC values may be braced, "{...}", and hold ";").
-std::string withoutProvider(const std::string& text) {
-  std::string out;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t i = start;
-    char quote = 0;
-    for (; i < text.size(); ++i) {
-      const char c = text[i];
-      if (quote != 0) {
-        if (c == quote) quote = 0;
-      } else if (c == '{') {
-        quote = '}';
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == ';') {
-        break;
-      }
-    }
-    const std::string part = text.substr(start, i - start);
-    const auto eq = part.find('=');
-    const bool isProvider =
-        eq != std::string::npos && equalsNoCase(trim(part.substr(0, eq)), "Provider");
-    if (!isProvider && !trim(part).empty()) out += (out.empty() ? "" : ";") + part;
-    start = i + 1;
-  }
-  return out;
-}
-
 std::unique_ptr<Connection> connectTo(const std::string& text, const std::string& fromFile) {
   const ConnectionString connectionString(text);
-  if (auto file = connectionString.get("File Name")) {
-    if (!fromFile.empty())
-      throw Error("Data link file \"" + fromFile + "\" names another data link file (\"" + *file +
-                  "\")");
-    return connectTo(DataLinkFile::read(*file), *file);
+  switch (backendOf(connectionString)) {
+    case Backend::DataLinkFile: {
+      const std::string file = *connectionString.get("File Name");
+      if (!fromFile.empty())
+        throw Error("Data link file \"" + fromFile + "\" names another data link file (\"" + file +
+                    "\")");
+      return connectTo(DataLinkFile::read(file), file);
+    }
+    case Backend::SQLite:
+      return openSqliteConnection(connectionString);
+    case Backend::PostgreSQL:
+      return openPostgresConnection(connectionString);
+    case Backend::Odbc:
+      // The ODBC backend leaves "Provider=" out of what the driver sees.
+      return openOdbcConnection(text);
+    case Backend::NoProvider:
+      if (trim(text).empty())
+        throw Error(std::string("No connection string given; ") + kKnownProviders);
+      throw Error(std::string("The connection string names no provider; ") + kKnownProviders);
+    case Backend::UnknownProvider:
+      break;
   }
+  throw Error("Unknown provider \"" + *connectionString.get("Provider") + "\"; " + kKnownProviders);
+}
+
+}  // namespace
+
+Backend backendOf(const ConnectionString& connectionString) {
+  if (connectionString.has("File Name")) return Backend::DataLinkFile;
   const auto provider = connectionString.get("Provider");
   if (!provider) {
     if (connectionString.has("DSN") || connectionString.has("Driver") ||
         connectionString.has("FILEDSN"))
-      return openOdbcConnection(text);
-    if (trim(text).empty())
-      throw Error(std::string("No connection string given; ") + kKnownProviders);
-    throw Error(std::string("The connection string names no provider; ") + kKnownProviders);
+      return Backend::Odbc;
+    return Backend::NoProvider;
   }
-  if (equalsNoCase(*provider, "SQLite")) return openSqliteConnection(connectionString);
-  if (equalsNoCase(*provider, "PostgreSQL")) return openPostgresConnection(connectionString);
+  if (equalsNoCase(*provider, "SQLite")) return Backend::SQLite;
+  if (equalsNoCase(*provider, "PostgreSQL")) return Backend::PostgreSQL;
   if (equalsNoCase(*provider, "MSDASQL") || strncasecmp(provider->c_str(), "MSDASQL.", 8) == 0)
-    return openOdbcConnection(withoutProvider(text));
-  throw Error("Unknown provider \"" + *provider + "\"; " + kKnownProviders);
+    return Backend::Odbc;
+  return Backend::UnknownProvider;
 }
-
-}  // namespace
 
 std::unique_ptr<Connection> connect(const std::string& connectionString) {
   return connectTo(connectionString, {});

@@ -4,8 +4,16 @@
 #include <string>
 
 #include "engine/db/api/Connection.h"
+#include "engine/db/api/ConnectionString.h"
 
 namespace rowsmith::db {
+
+// What a connection string asks for, by the rules connect() follows: a
+// data link file ("File Name"), a backend named by "Provider" (MSDASQL for
+// ODBC), ODBC when there is no provider but a DSN, Driver or FILEDSN,
+// otherwise nothing known.
+enum class Backend { DataLinkFile, SQLite, PostgreSQL, Odbc, NoProvider, UnknownProvider };
+Backend backendOf(const ConnectionString& connectionString);
 
 // Opens a connection from a connection string as the user typed it:
 // "Provider=SQLite;Data Source=PATH", "Provider=PostgreSQL;Host=...", ODBC

@@ -5,8 +5,11 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/Error.h"
+#include "engine/db/api/ConnectionString.h"
 
 namespace rowsmith::db {
 
@@ -146,14 +149,28 @@ std::string DataLinkFile::read(const std::string& path) {
   return connectionString;
 }
 
+std::string DataLinkFile::problemWith(const std::string& connectionString) {
+  if (connectionString.find_first_not_of(" \t") == std::string::npos)
+    return "the connection string is empty";
+  if (connectionString.find_first_of("\r\n") != std::string::npos)
+    return "a connection string cannot hold a line break";
+  // A file that names another one could never be opened.
+  if (ConnectionString(connectionString).has("File Name"))
+    return "a data link file cannot name another data link file";
+  return {};
+}
+
 void DataLinkFile::write(const std::string& path, const std::string& connectionString) {
+  const std::string problem = problemWith(connectionString);
+  if (!problem.empty()) throw Error("Cannot write data link file \"" + path + "\": " + problem);
   const std::string text =
       std::string(kHeader) + "\r\n" + kComment + "\r\n" + connectionString + "\r\n";
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw Error("Cannot write data link file \"" + path + "\": " + std::strerror(errno));
-  out << "\xFF\xFE" << utf8ToUtf16le(text);
-  out.flush();
-  if (!out) throw Error("Cannot write data link file \"" + path + "\"");
+  try {
+    // The string may hold a password: the file is the user's alone.
+    writeFileAtomically(path, "\xFF\xFE" + utf8ToUtf16le(text), 0600);
+  } catch (const std::system_error& error) {
+    throw Error("Cannot write data link file \"" + path + "\": " + error.code().message());
+  }
 }
 
 }  // namespace rowsmith::db

@@ -15,8 +15,14 @@ class DataLinkFile {
   // The connection string the file holds. Raises rowsmith::Error naming the
   // file when it cannot be read or holds no connection string.
   static std::string read(const std::string& path);
-  // Writes (replaces) the file with `connectionString`.
+  // Writes (replaces) the file with `connectionString`, atomically and
+  // readable by the user alone, since the string may hold a password.
+  // Raises rowsmith::Error naming the file when it cannot, or when the
+  // string could not be read back (see problemWith).
   static void write(const std::string& path, const std::string& connectionString);
+  // Why a string cannot be kept in a data link file: it is empty, holds a
+  // line break, or names another data link file. Empty when it can.
+  static std::string problemWith(const std::string& connectionString);
   // The connection string of a data link file's text, already decoded to
   // UTF-8; empty when it holds none.
   static std::string connectionStringOf(const std::string& text);

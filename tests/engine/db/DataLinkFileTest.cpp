@@ -91,6 +91,37 @@ TEST_F(DataLinkFileTest, WritesUtf16WithMarkAndReadsItBack) {
   EXPECT_EQ(DataLinkFile::read(path), connection);
 }
 
+// The string may hold a password, and a string that could not be read back
+// is refused before the old file is touched.
+TEST_F(DataLinkFileTest, WritesPrivatelyAndRefusesStringsThatCannotBeReadBack) {
+  const auto path = (m_folder / "shop.udl").string();
+  DataLinkFile::write(path, "Provider=PostgreSQL;Host=db;Password=s3cret");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  const struct {
+    std::string text;
+    const char* reason;
+  } refused[] = {
+      {"", "empty"},
+      {"  ", "empty"},
+      {"Provider=SQLite;Data Source=a\nb", "line break"},
+      {"FILE NAME=" + path, "cannot name another data link file"},
+      {"Provider=SQLite;file name=/x.udl", "cannot name another data link file"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.text);
+    try {
+      DataLinkFile::write(path, c.text);
+      ADD_FAILURE() << "written";
+    } catch (const Error& e) {
+      EXPECT_THAT(e.what(), HasSubstr(path));
+      EXPECT_THAT(e.what(), HasSubstr(c.reason));
+    }
+  }
+  EXPECT_EQ(DataLinkFile::read(path), "Provider=PostgreSQL;Host=db;Password=s3cret");
+}
+
 TEST_F(DataLinkFileTest, FailuresNameTheFile) {
   const auto missing = (m_folder / "missing.udl").string();
   EXPECT_THAT(

@@ -12,14 +12,15 @@
 #include <QTextBrowser>
 #include <cstdio>
 
+#include "ConnectionScreenshots.h"
 #include "EditorScreenshots.h"
 #include "SupportScreenshots.h"
 #include "document/PreferenceStore.h"
 #include "pages/SampleCommands.h"
 #include "shell/DocumentCommands.h"
-#include "shell/StatusForm.h"
 #include "shell/MainWindow.h"
 #include "shell/QtDialogService.h"
+#include "shell/StatusForm.h"
 #include "support/ui/HelpBrowser.h"
 #include "support/ui/HelpContexts.h"
 #include "support/ui/HelpDispatch.h"
@@ -113,6 +114,10 @@ int main(int argc, char** argv) {
     running.setFinished();
     save(running, QStringLiteral("progress-done.png"));
   }
+
+  rowsmith::gui_test::renderConnectionScreenshots(g_folder);
+  for (const char* name : {"connection-source.png", "connection-builder.png"})
+    std::printf("%s\n", qPrintable(QDir(g_folder).filePath(QLatin1String(name))));
 
   rowsmith::gui::HelpDispatch::ShowHelpContext(rowsmith::gui::HelpContexts::kQueryPage);
   save(*rowsmith::gui::HelpDispatch::browser(), QStringLiteral("help.png"));

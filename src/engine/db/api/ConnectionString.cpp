@@ -2,26 +2,37 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "common/Blanks.h"
 
 namespace rowsmith::db {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
 
 ConnectionString::ConnectionString(const std::string& text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n) {
+    const std::size_t start = i;
     const std::size_t eq = text.find('=', i);
     const std::size_t semi = text.find(';', i);
     if (eq == std::string::npos || (semi != std::string::npos && semi < eq)) {
       // A part without "=": skip it.
-      if (semi == std::string::npos) break;
-      i = semi + 1;
+      const std::size_t end = semi == std::string::npos ? n : semi;
+      if (!trimBlanks(std::string_view(text).substr(i, end - i)).empty()) m_complete = false;
+      i = end == n ? n : end + 1;
       continue;
     }
     std::string key(trimBlanks(std::string_view(text).substr(i, eq - i)));
     i = eq + 1;
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
     std::string value;
+    std::size_t end = 0;
     if (i < n && (text[i] == '"' || text[i] == '\'')) {
       const char q = text[i++];
       while (i < n) {
@@ -36,16 +47,28 @@ ConnectionString::ConnectionString(const std::string& text) {
         }
         value += text[i++];
       }
-      const std::size_t next = text.find(';', i);
-      i = next == std::string::npos ? n : next + 1;
+      end = std::min(text.find(';', i), n);
+      if (!trimBlanks(std::string_view(text).substr(i, end - i)).empty()) m_complete = false;
     } else {
-      const std::size_t next = text.find(';', i);
-      value = trimBlanks(std::string_view(text).substr(
-          i, next == std::string::npos ? std::string::npos : next - i));
-      i = next == std::string::npos ? n : next + 1;
+      end = std::min(text.find(';', i), n);
+      value = trimBlanks(std::string_view(text).substr(i, end - i));
     }
-    if (!key.empty()) m_pairs.emplace_back(std::move(key), std::move(value));
+    if (key.empty()) {
+      m_complete = false;
+    } else {
+      m_pairs.emplace_back(std::move(key), std::move(value));
+      m_texts.push_back(text.substr(start, end - start));
+    }
+    i = end == n ? n : end + 1;
   }
+}
+
+ConnectionString ConnectionString::fromPairs(
+    std::vector<std::pair<std::string, std::string>> pairs) {
+  ConnectionString out;
+  out.m_pairs = std::move(pairs);
+  out.m_texts.assign(out.m_pairs.size(), {});
+  return out;
 }
 
 std::optional<std::string> ConnectionString::get(const std::string& key) const {
@@ -62,13 +85,19 @@ std::string ConnectionString::get(std::initializer_list<const char*> keys,
 }
 
 std::string ConnectionString::quote(const std::string& value) {
-  if (value.find_first_of(";\"' \t") == std::string::npos && !value.empty()) return value;
-  std::string out = "\"";
+  if (value.empty()) return value;
+  const bool needsQuotes = value.find(';') != std::string::npos || value.front() == '"' ||
+                           value.front() == '\'' || isBlank(value.front()) || isBlank(value.back());
+  if (!needsQuotes) return value;
+  // The quote that the value does not hold, so that nothing is doubled.
+  const char q =
+      value.find('"') != std::string::npos && value.find('\'') == std::string::npos ? '\'' : '"';
+  std::string out(1, q);
   for (char c : value) {
-    if (c == '"') out += '"';
+    if (c == q) out += q;
     out += c;
   }
-  return out + "\"";
+  return out + q;
 }
 
 }  // namespace rowsmith::db

@@ -16,6 +16,8 @@ class ConnectionString {
  public:
   ConnectionString() = default;
   explicit ConnectionString(const std::string& text);
+  // The pairs as they are, without a text.
+  static ConnectionString fromPairs(std::vector<std::pair<std::string, std::string>> pairs);
 
   // The value of the first pair named `key`, if there is one.
   std::optional<std::string> get(const std::string& key) const;
@@ -24,12 +26,22 @@ class ConnectionString {
   bool has(const std::string& key) const { return get(key).has_value(); }
 
   const std::vector<std::pair<std::string, std::string>>& pairs() const { return m_pairs; }
+  // Each pair's text as typed, between its separators, in the order of
+  // pairs(): joined with ";" they give a string that reads the same.
+  const std::vector<std::string>& pairTexts() const { return m_texts; }
+  // Whether every part of the text was read into a pair. A part without
+  // "=" or without a name, and text after a closing quote, are skipped.
+  bool complete() const { return m_complete; }
 
-  // Quotes a value when it needs it, for building connection strings.
+  // A value as it must be written after "name=" to read back unchanged:
+  // quoted only when it holds ";", begins with a quote or has blanks at
+  // either end. An empty value needs nothing.
   static std::string quote(const std::string& value);
 
  private:
   std::vector<std::pair<std::string, std::string>> m_pairs;
+  std::vector<std::string> m_texts;
+  bool m_complete = true;
 };
 
 }  // namespace rowsmith::db

@@ -38,4 +38,18 @@ std::string OdbcConnectionText::describe() const {
   return "ODBC " + join(texts);
 }
 
+std::string OdbcConnectionText::brace(const std::string& key, const std::string& value) {
+  const bool needsBraces =
+      keyIs(key, "Driver") || value.find_first_of(";{}") != std::string::npos ||
+      (!value.empty() && (value.front() == '"' || value.front() == '\'' || value.front() == ' ' ||
+                          value.front() == '\t' || value.back() == ' ' || value.back() == '\t'));
+  if (!needsBraces) return value;
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
 }  // namespace rowsmith::db::odbc

@@ -64,19 +64,25 @@ PostgresConnectionInfo::PostgresConnectionInfo(const ConnectionString& connectio
     m_parameters.emplace_back(keyword, value);
   };
   for (const auto& [key, value] : connectionString.pairs()) {
-    std::string keyword = lowerCase(key);
-    for (const Synonym& synonym : kSynonyms)
-      if (keyword == synonym.name) keyword = synonym.keyword;
-    // The URI form of dbname would let a value bring in further parameters.
-    if (libpqKeywords().count(keyword) && keyword != "service") set(keyword, value);
+    const std::string keyword = keywordOf(key);
+    if (!keyword.empty()) set(keyword, value);
   }
-  set("connect_timeout", "15");
+  set("connect_timeout", kDefaultConnectTimeout);
   set("application_name", "Rowsmith");
   // Rowsmith's text is UTF-8 throughout; a client_encoding pair is overruled.
   m_parameters.erase(std::remove_if(m_parameters.begin(), m_parameters.end(),
                                     [](const auto& p) { return p.first == "client_encoding"; }),
                      m_parameters.end());
   m_parameters.emplace_back("client_encoding", "UTF8");
+}
+
+std::string PostgresConnectionInfo::keywordOf(const std::string& name) {
+  std::string keyword = lowerCase(name);
+  for (const Synonym& synonym : kSynonyms)
+    if (keyword == synonym.name) keyword = synonym.keyword;
+  // The URI form of dbname would let a value bring in further parameters.
+  if (!libpqKeywords().count(keyword) || keyword == "service") return {};
+  return keyword;
 }
 
 PgConnectionPtr PostgresConnectionInfo::open() const {

@@ -27,6 +27,14 @@ class PostgresConnectionInfo {
   // (never the password) with libpq's message when it cannot connect.
   PgConnectionPtr open() const;
 
+  // The libpq keyword a connection string's name stands for ("Server" and
+  // "host" give "host"), or empty when libpq has no such parameter or it is
+  // not taken from connection strings.
+  static std::string keywordOf(const std::string& name);
+
+  // Seconds to wait for the server when the string does not say.
+  static constexpr const char* kDefaultConnectTimeout = "10";
+
   // "PostgreSQL, host H, port P, database D, user U" of a live connection.
   static std::string describe(const PGconn* connection);
 

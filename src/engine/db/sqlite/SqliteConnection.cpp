@@ -44,7 +44,13 @@ int busyTimeout(const ConnectionString& connectionString, const std::string& fil
 }  // namespace
 
 std::unique_ptr<Connection> openSqliteConnection(const ConnectionString& connectionString) {
-  const std::string file = connectionString.get({"Data Source", "DataSource", "Database"});
+  std::string file;
+  for (const char* key : SqliteConnection::kFileKeys) {
+    if (auto value = connectionString.get(key)) {
+      file = *value;
+      break;
+    }
+  }
   if (file.empty())
     throw Error("The SQLite connection string names no database file (Data Source=PATH)");
   const int flags = openFlags(connectionString, file);

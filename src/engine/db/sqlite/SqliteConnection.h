@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ namespace rowsmith::db {
 // that opened it.
 class SqliteConnection : public Connection {
  public:
+  // The names the database file goes by; of those a string has, the first
+  // in this list counts.
+  static constexpr std::array<const char*, 3> kFileKeys{"Data Source", "DataSource", "Database"};
+
   SqliteConnection(SqliteHandle database, std::string path);
 
   std::vector<std::string> tableNames() override;
