@@ -151,8 +151,12 @@ void TDataThread::processRows() {
         } else {
           setRowStatus(n, 0);
         }
-        // Cancelling leaves the row in hand: closing discards its writes.
-        if (Terminated()) break;
+        // Cancelling leaves the row in hand: closing discards its writes,
+        // so the count reported is the rows moved past.
+        if (Terminated()) {
+          --n;
+          break;
+        }
         m_query->moveNext();
       }
     }

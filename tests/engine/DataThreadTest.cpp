@@ -406,7 +406,7 @@ TEST_P(DataThreadTest, CancelOnRowFiveKeepsRowsOneToFourAndDiscardsRowFive) {
   const auto statuses = log->with("status:");
   ASSERT_GE(statuses.size(), 2u);
   EXPECT_EQ(statuses[statuses.size() - 2], "Processing row 5 of 8");
-  EXPECT_EQ(statuses.back(), "Terminated by user. 5 rows processed.");
+  EXPECT_EQ(statuses.back(), "Terminated by user. 4 rows processed.");
   EXPECT_EQ(log->with("finished").size(), 1u);
   EXPECT_THAT(column(m_table, "name"),
               ElementsAre("NAME1", "NAME2", "NAME3", "NAME4", "name5", "name6", "name7", "name8"));
