@@ -3,6 +3,8 @@
 // transforms grid, the preview, the job saved, and Go with its progress
 // window, checked in the database afterwards; Cancel keeps exactly the rows
 // that the progress window reports.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,7 +16,6 @@
 #include <QTest>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "WindowFixtureSupport.h"
 #include "document/Settings.h"
@@ -59,8 +60,8 @@ struct Table {
   }
   void execute(const std::string& sql) const { rowsmith::db::connect(source)->execute(sql); }
   long long count(const std::string& where) const {
-    auto rows = rowsmith::db::connect(source)->open(
-        "select count(*) from " + name + " where " + where, {});
+    auto rows =
+        rowsmith::db::connect(source)->open("select count(*) from " + name + " where " + where, {});
     rows->moveFirst();
     return std::stoll(rows->value(0).text);
   }
