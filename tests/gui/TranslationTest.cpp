@@ -9,6 +9,7 @@
 #include "localisation/NumberedTexts.h"
 #include "pages/QueryPage.h"
 #include "shell/MainMenus.h"
+#include "shell/StatusForm.h"
 #include "support/ui/AboutBox.h"
 #include "support/ui/UpdateForm.h"
 
@@ -119,6 +120,7 @@ const QStringList kAboutBoxKeys = {
 void useTheSupportWindows(TForm1& window) {
   delete new TupdateForm(window.updateCheck(), &window);
   { TABox box(&window); }
+  delete new rowsmith::gui::TTstatusForm;
   for (const rowsmith::NumberedText& text : rowsmith::texts::kAll) rowsmith::LangString(text);
 }
 
