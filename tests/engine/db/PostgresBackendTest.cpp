@@ -49,6 +49,7 @@ BackendTarget postgresTarget() {
   target.viewIsUpdatable = false;
   target.keylessTableIsUpdatable = true;
   target.countsRows = true;
+  target.auditTrigger = postgresAuditTrigger;
   return target;
 }
 

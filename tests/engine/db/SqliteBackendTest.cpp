@@ -54,6 +54,7 @@ BackendTarget sqliteTarget() {
   target.viewIsUpdatable = true;
   target.keylessTableIsUpdatable = true;
   target.countsRows = true;
+  target.auditTrigger = sqliteAuditTrigger;
   return target;
 }
 
