@@ -103,7 +103,7 @@ const CommandRegistration registration(40, [](CLI::App& app, CommandAction& acti
   auto* command = app.add_subcommand(
       "run",
       "Run a job: pass every row of its table or query through the column filters and write "
-      "the results back (Ctrl+C cancels after the current row)");
+      "back the values that change (Ctrl+C cancels after the current row)");
   auto jobPath = std::make_shared<std::string>();
   auto options = std::make_shared<RunOptions>();
   command->add_option("JOB", *jobPath, "the job's settings file (.rsm)")->required();
