@@ -1,6 +1,7 @@
 // rowsmith-run run JOB: checks a job as the Go command does (its settings,
 // then its filters), then runs it on a worker thread and shows the run's
-// progress until it ends. Ctrl+C (and SIGTERM or SIGHUP) cancels as the
+// progress until it ends. --write-every-row writes every filtered value,
+// also those that do not change. Ctrl+C (and SIGTERM or SIGHUP) cancels as the
 // Cancel button does: the row in hand keeps its old values. A second one
 // stops at once; what was committed stays, and every row is wholly old or
 // wholly new. A closed output pipe never stops a run: SIGPIPE is ignored and
@@ -61,7 +62,7 @@ class InterruptHandler {
   bool interrupted() const { return g_interrupts.load() > 0; }
 };
 
-int runJob(const std::string& jobPath) {
+int runJob(const std::string& jobPath, const RunOptions& options) {
   auto settings = std::make_unique<TSettings>();
   settings->LoadFromFile(jobPath);
   {
@@ -75,7 +76,7 @@ int runJob(const std::string& jobPath) {
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   auto display = std::make_shared<ProgressDisplay>(STDERR_FILENO, terminal);
   InterruptHandler interrupts;
-  auto thread = TDataThread::create(std::move(settings), display);
+  auto thread = TDataThread::create(std::move(settings), display, {}, options);
   bool cancelAsked = false;
   while (!display->waitForEnd(std::chrono::milliseconds(100))) {
     if (!cancelAsked && interrupts.interrupted()) {
@@ -102,10 +103,17 @@ const CommandRegistration registration(40, [](CLI::App& app, CommandAction& acti
   auto* command = app.add_subcommand(
       "run",
       "Run a job: pass every row of its table or query through the column filters and write "
-      "the results back (Ctrl+C cancels after the current row)");
+      "back the values that change (Ctrl+C cancels after the current row)");
   auto jobPath = std::make_shared<std::string>();
+  auto options = std::make_shared<RunOptions>();
   command->add_option("JOB", *jobPath, "the job's settings file (.rsm)")->required();
-  command->callback([&action, jobPath] { action = [jobPath] { return runJob(*jobPath); }; });
+  command->add_flag("--write-every-row", options->writeEveryRow,
+                    "write every filtered value back, also those the filters leave as they "
+                    "were (by default only changed values are written, and rows without one "
+                    "are not touched)");
+  command->callback([&action, jobPath, options] {
+    action = [jobPath, options] { return runJob(*jobPath, *options); };
+  });
 });
 
 }  // namespace

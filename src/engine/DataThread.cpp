@@ -14,6 +14,7 @@
 #include "engine/ColumnNameCheck.h"
 #include "engine/FieldText.h"
 #include "engine/Preview.h"
+#include "engine/ValueChange.h"
 #include "engine/db/ConnectionFactory.h"
 
 namespace rowsmith {
@@ -30,9 +31,9 @@ void appendNumber(std::string& text, long long number) {
 
 std::shared_ptr<TDataThread> TDataThread::create(std::unique_ptr<TSettings> settings,
                                                  std::shared_ptr<RunObserver> observer,
-                                                 ConnectFunction connect) {
+                                                 ConnectFunction connect, RunOptions options) {
   std::shared_ptr<TDataThread> thread(
-      new TDataThread(std::move(settings), std::move(observer), std::move(connect)));
+      new TDataThread(std::move(settings), std::move(observer), std::move(connect), options));
   // The running thread holds the worker until the run is over; when it
   // drops the last reference the worker frees itself.
   thread->m_thread = std::thread([self = thread]() mutable {
@@ -43,10 +44,11 @@ std::shared_ptr<TDataThread> TDataThread::create(std::unique_ptr<TSettings> sett
 }
 
 TDataThread::TDataThread(std::unique_ptr<TSettings> settings, std::shared_ptr<RunObserver> observer,
-                         ConnectFunction connect)
+                         ConnectFunction connect, RunOptions options)
     : m_observer(std::move(observer)),
       m_settings(std::move(settings)),
-      m_connect(connect ? std::move(connect) : ConnectFunction(&db::connect)) {
+      m_connect(connect ? std::move(connect) : ConnectFunction(&db::connect)),
+      m_options(options) {
   m_statusMessage.reserve(64);
 }
 
@@ -183,6 +185,12 @@ void TDataThread::transformRow(int fieldCount) {
     // rather than overwritten with those four letters.
     if (text == "BLOB" && fieldIsOpaque(*m_query, i)) continue;
     const std::optional<std::string> value = rowsmith::transformValue(text, holder->value);
+    // A value that comes back as it was read is left alone, so a row whose
+    // values all stay is not written at all. NULL reads as empty text: only
+    // then does it matter which of the two was stored.
+    if (!m_options.writeEveryRow &&
+        !valueChanges(text.empty() && m_query->value(i).isNull(), text, value))
+      continue;
     if (value) {
       m_query->setValue(i, std::string_view(*value));
     } else {

@@ -19,12 +19,20 @@ namespace rowsmith {
 
 class TSettings;
 
+// How a run writes its results back.
+struct RunOptions {
+  // Writes every filtered field of every row, also a value the filter gives
+  // back as it was read. Off by default: then only values that change are
+  // written (valueChanges), and a row without one is not touched at all.
+  bool writeEveryRow = false;
+};
+
 // One run of a job: on a thread of its own the worker creates its own filter
 // server object, compiles the job's filters, opens the job's table or query
 // on its own connection and passes every row's filtered columns through
-// their filters, writing the results back into the same row. It reports
-// each step to its observer and stops after the current row when asked to
-// (Terminate); that row keeps its old values.
+// their filters, writing the values that change back into the same row (see
+// RunOptions). It reports each step to its observer and stops after the
+// current row when asked to (Terminate); that row keeps its old values.
 //
 // Values that can only be read as "BLOB" (binary data and other values
 // without a text form) are left as they are: writing the text "BLOB" back
@@ -45,7 +53,7 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // job's data source; by default db::connect.
   static std::shared_ptr<TDataThread> create(std::unique_ptr<TSettings> settings,
                                              std::shared_ptr<RunObserver> observer,
-                                             ConnectFunction connect = {});
+                                             ConnectFunction connect = {}, RunOptions options = {});
   ~TDataThread();
   TDataThread(const TDataThread&) = delete;
   TDataThread& operator=(const TDataThread&) = delete;
@@ -76,7 +84,7 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
 
  private:
   TDataThread(std::unique_ptr<TSettings> settings, std::shared_ptr<RunObserver> observer,
-              ConnectFunction connect);
+              ConnectFunction connect, RunOptions options);
 
   void Execute();
   void processRows();
@@ -90,6 +98,7 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   std::shared_ptr<RunObserver> m_observer;
   std::unique_ptr<TSettings> m_settings;
   ConnectFunction m_connect;
+  const RunOptions m_options;
   // The status text being handed over; reused from row to row.
   std::string m_statusMessage;
   std::unique_ptr<CompiledFilterList> m_filters;

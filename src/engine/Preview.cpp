@@ -8,6 +8,7 @@
 #include "engine/CompiledFilters.h"
 #include "engine/FieldText.h"
 #include "engine/TableReference.h"
+#include "engine/ValueChange.h"
 
 namespace rowsmith {
 
@@ -101,7 +102,8 @@ void previewChanges(wordmill::FilterApplication& server, const SampleData& sampl
         const auto& holder = (*filters)[i].holder;
         if (holder && !cell.opaque) {
           out.value = transformValue(cell.text, holder->value);
-          out.changed = !out.value ? !cell.isNull : (cell.isNull || *out.value != cell.text);
+          // The run writes exactly the cells marked here.
+          out.changed = valueChanges(cell.isNull, cell.text, out.value);
         } else if (!cell.isNull) {
           out.value = cell.text;
         }

@@ -32,8 +32,9 @@ struct SampleData {
   bool supportsUpdates = true;
 };
 
-// One cell of the preview: the value a run would write (std::nullopt for
-// NULL) and whether it differs from the sample.
+// One cell of the preview: the value the filter gives (std::nullopt for
+// NULL) and whether it differs from the sample (valueChanges): a run writes
+// the changed cells and leaves the others alone.
 struct PreviewCell {
   std::optional<std::string> value;
   bool changed = false;

@@ -126,6 +126,46 @@ TEST_F(RunCommandTest, RunTransformsEveryRowAndEndsWithTheCompletionText) {
   EXPECT_EQ(column("city"), (Column{"York", std::nullopt, "Leeds"}));
 }
 
+// A value the filter gives back as it was read is not written: the integer 5
+// and the real 2.5 in a column without a type keep their types, and no UPDATE
+// reaches their rows. --write-every-row writes every row as runs used to,
+// storing the filter's text.
+TEST_F(RunCommandTest, UnchangedValuesAreLeftAloneUnlessEveryRowIsWritten) {
+  m_db->execute("CREATE TABLE mixed (id INTEGER PRIMARY KEY, v)");
+  m_db->execute("INSERT INTO mixed VALUES (1, 5), (2, 2.5), (3, 'text')");
+  m_db->execute("CREATE TABLE audit (id INTEGER)");
+  m_db->execute(
+      "CREATE TRIGGER audit_mixed AFTER UPDATE ON mixed BEGIN INSERT INTO audit VALUES (new.id); "
+      "END");
+  const std::string path = job({"id", "v=" + filter("upper.fll", "upper")}, "mixed");
+  const auto read = [&](const std::string& sql) {
+    Column values;
+    auto result = m_db->open(sql, {});
+    for (; !result->eof(); result->moveNext()) values.push_back(result->value(0).text);
+    result->close();
+    return values;
+  };
+  struct Step {
+    std::vector<std::string> options;
+    Column types;
+    Column updatedRows;
+  };
+  const Step steps[] = {
+      {{}, {"integer", "real", "text"}, {"3"}},
+      {{"--write-every-row"}, {"text", "text", "text"}, {"1", "2", "3", "3"}},
+  };
+  for (const auto& step : steps) {
+    std::vector<std::string> args{"run", path};
+    args.insert(args.end(), step.options.begin(), step.options.end());
+    const CliResult result = runRowsmith(args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Complete. 3 rows processed.\n");
+    EXPECT_EQ(read("SELECT typeof(v) FROM mixed ORDER BY id"), step.types);
+    EXPECT_EQ(read("SELECT v FROM mixed WHERE id = 3"), (Column{"TEXT"}));
+    EXPECT_EQ(read("SELECT CAST(id AS TEXT) FROM audit ORDER BY id"), step.updatedRows);
+  }
+}
+
 TEST_F(RunCommandTest, FailuresExitWithStatusOneAndTheMessageChangingNothing) {
   struct Case {
     std::string name;

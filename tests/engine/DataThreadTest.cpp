@@ -25,9 +25,11 @@ namespace rowsmith {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 using Column = std::vector<std::optional<std::string>>;
 
@@ -541,6 +543,47 @@ TEST_P(DataThreadTest, NullOutputNullInputAndUntouchedColumns) {
   EXPECT_THAT(column(m_table, "data"),
               ElementsAre(std::string("\x00\xff\x42", 3), std::string("\x00\x00", 2)));
   EXPECT_THAT(column(m_table, "plain"), ElementsAre(" keep ", std::nullopt));
+}
+
+// A database file removed or replaced while a run writes to it takes the
+// run's rows with it, though every commit succeeds: the run ends with an
+// error that says what happened, never with "Complete".
+TEST_P(DataThreadTest, SqliteFileRemovedOrReplacedDuringTheRunEndsWithAnError) {
+  if (GetParam().name != "Sqlite") GTEST_SKIP() << "only SQLite keeps a database in a file";
+  const std::string upper = filter("u.fll", "upper");
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& file, const fs::path& copy)> change;
+    std::string words;
+  };
+  const Case cases[] = {
+      {"removed", [](const fs::path& file, const fs::path&) { fs::remove(file); },
+       "\" was removed during the run: the rows written went to a file that no longer exists"},
+      {"replaced", [](const fs::path& file, const fs::path& copy) { fs::rename(copy, file); },
+       "\" was replaced by another file during the run: the rows written went to the file that "
+       "was there before, not to the one there now"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = m_dir / (c.name + ".sqlite");
+    const fs::path copy = m_dir / (c.name + "-copy.sqlite");
+    std::ofstream{file};
+    TSettings job = tableJob("t", {"", upper, ""});
+    job.dataSource = "Provider=SQLite;Data Source=" + file.string();
+    db::connect(job.dataSource)
+        ->execute(
+            "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, note TEXT); INSERT INTO t VALUES "
+            "(1, 'name1', 'note1'), (2, 'name2', 'note2'), (3, 'name3', 'note3')");
+    fs::copy_file(file, copy);
+
+    const auto log = run(job, {}, [&](const std::string& text, TDataThread&) {
+      if (text == "Processing row 2 of 3") c.change(file, copy);
+    });
+    ASSERT_EQ(m_reports.size(), 1u);
+    EXPECT_THAT(m_reports[0].message, HasSubstr(file.filename().string() + c.words));
+    EXPECT_TRUE(log->with("finished").empty());
+    EXPECT_THAT(log->with("status:"), Not(Contains(StartsWith("Complete"))));
+  }
 }
 
 TEST_P(DataThreadTest, CleanUpReleasesSettingsFiltersServerQueryConnectionInOrder) {

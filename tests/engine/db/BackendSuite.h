@@ -54,7 +54,22 @@ struct BackendTarget {
   // Whether record sets report their number of rows (recordCount());
   // otherwise they report a value below 1.
   bool countsRows = false;
+
+  // The statements that make every UPDATE that reaches a row of `table` add
+  // that row's id to `audit` (a table "(id INTEGER)" the case makes), and
+  // those that remove what they made other than a trigger on `table`. When
+  // empty, the cases cannot count updates on this backend and check the
+  // values only. sqliteAuditTrigger and postgresAuditTrigger below.
+  struct AuditTrigger {
+    std::vector<std::string> create;
+    std::vector<std::string> drop;
+  };
+  std::function<AuditTrigger(const std::string& table, const std::string& audit)> auditTrigger;
 };
+
+BackendTarget::AuditTrigger sqliteAuditTrigger(const std::string& table, const std::string& audit);
+BackendTarget::AuditTrigger postgresAuditTrigger(const std::string& table,
+                                                 const std::string& audit);
 
 inline void PrintTo(const BackendTarget& target, std::ostream* out) { *out << target.name; }
 
@@ -102,6 +117,8 @@ class BackendSuite : public ::testing::TestWithParam<BackendTarget> {
                                const std::string& stem = "t");
   // Notes a table or view to drop when the case ends.
   void dropLater(const std::string& name, bool isView = false);
+  // Notes a statement to run when the case ends, after the drops.
+  void runAtEnd(const std::string& sql);
 
   // The column "a" of `table` ordered by id, read on a fresh statement.
   std::vector<std::optional<std::string>> columnA(const std::string& table);
@@ -112,6 +129,7 @@ class BackendSuite : public ::testing::TestWithParam<BackendTarget> {
   std::unique_ptr<Connection> m_connection;
   std::unique_ptr<Connection> m_second;
   std::vector<std::pair<std::string, bool>> m_drops;
+  std::vector<std::string> m_atEnd;
 };
 
 }  // namespace rowsmith::db::testing

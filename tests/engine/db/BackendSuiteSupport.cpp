@@ -93,6 +93,12 @@ void BackendSuite::TearDown() {
       // Dropping is tidying up; a table that never came to be is fine.
     }
   }
+  for (const auto& sql : m_atEnd) {
+    try {
+      m_connection->execute(sql);
+    } catch (const Error&) {
+    }
+  }
   m_second.reset();
   m_connection.reset();
 }
@@ -119,6 +125,8 @@ std::string BackendSuite::createKeyedTable(const Column& values, const std::stri
 void BackendSuite::dropLater(const std::string& name, bool isView) {
   m_drops.emplace_back(name, isView);
 }
+
+void BackendSuite::runAtEnd(const std::string& sql) { m_atEnd.push_back(sql); }
 
 Column BackendSuite::columnA(const std::string& table) {
   return readColumn(secondConnection(), "SELECT a FROM " + table + " ORDER BY id");

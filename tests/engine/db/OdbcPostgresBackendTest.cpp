@@ -67,6 +67,7 @@ BackendTarget odbcPostgresTarget(const std::string& name = "OdbcPostgres",
   // identifier for a table without key.
   target.viewIsUpdatable = false;
   target.keylessTableIsUpdatable = false;
+  target.auditTrigger = postgresAuditTrigger;
   return target;
 }
 

@@ -52,6 +52,7 @@ BackendTarget odbcSqliteTarget(const std::string& name = "OdbcSqlite",
   target.viewIsUpdatable = true;
   // SQLSpecialColumns gives the rowid.
   target.keylessTableIsUpdatable = true;
+  target.auditTrigger = sqliteAuditTrigger;
   return target;
 }
 

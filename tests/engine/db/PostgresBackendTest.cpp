@@ -49,6 +49,7 @@ BackendTarget postgresTarget() {
   target.viewIsUpdatable = false;
   target.keylessTableIsUpdatable = true;
   target.countsRows = true;
+  target.auditTrigger = postgresAuditTrigger;
   return target;
 }
 
@@ -216,6 +217,68 @@ TEST_F(PostgresBackend, TableWithoutKeyWritesIdenticalRowsAndDetectsChanges) {
   EXPECT_THAT(message, HasSubstr(name));
   recordSet.reset();
   EXPECT_EQ(read("select b from " + name + " order by b"), (Column{"same1", "same2", "z3"}));
+}
+
+// A lost connection takes the open group of rows with it: lost while a row
+// is written, the group was rolled back; lost at the commit, the database
+// never confirmed it. Either way the message names the last row known to be
+// kept (of a group that moveFirst committed), or says there is none, and the
+// database holds exactly that.
+TEST_F(PostgresBackend, LostConnectionReportsTheLastRowKept) {
+  struct Case {
+    bool committedFirst;
+    bool lostAtCommit;
+    std::string words;
+  };
+  const Case cases[] = {
+      {false, false, "; no row was kept: the 2 rows written were rolled back"},
+      {true, false,
+       "; the last row kept is key id=2: the 2 rows written after it were rolled back"},
+      {false, true,
+       "; no row is known to be kept: the connection was lost before the database confirmed the "
+       "commit of the 2 rows written"},
+      {true, true,
+       "; the last row known to be kept is key id=2: the connection was lost before the database "
+       "confirmed the commit of the 2 rows written after it"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.words);
+    const auto name = table("lost", "id integer PRIMARY KEY, a text");
+    connection().execute("INSERT INTO " + name +
+                         " SELECT n, 'old' FROM generate_series(1, 5) AS n");
+    const std::string application = uniqueName("victim");
+    auto victim = pgConnect(pgConnectionString() + ";application_name=" + application);
+    auto recordSet = victim->open("select * from " + name + " order by id", OpenOptions{});
+    const auto writeTwoRows = [&] {
+      for (int row = 0; row < 2; ++row) {
+        recordSet->setValue(1, "new");
+        recordSet->moveNext();
+      }
+    };
+    if (c.committedFirst) {
+      writeTwoRows();
+      recordSet->moveFirst();  // commits them and reads again from row 1
+      recordSet->moveNext();
+      recordSet->moveNext();
+    }
+    writeTwoRows();
+    connection().execute(
+        "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity WHERE application_name = '" +
+        application + "'");
+    std::string message;
+    if (c.lostAtCommit) {
+      message = errorOf([&] { recordSet->close(); });
+    } else {
+      recordSet->setValue(1, "new");
+      message = errorOf([&] { recordSet->moveNext(); });
+    }
+    recordSet.reset();
+    victim.reset();
+
+    EXPECT_THAT(message, HasSubstr(c.words));
+    EXPECT_EQ(read("select id from " + name + " where a = 'new' order by id"),
+              c.committedFirst ? (Column{"1", "2"}) : Column{});
+  }
 }
 
 // A key missing from the select list is added to the statement that runs;

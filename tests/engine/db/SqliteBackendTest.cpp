@@ -54,6 +54,7 @@ BackendTarget sqliteTarget() {
   target.viewIsUpdatable = true;
   target.keylessTableIsUpdatable = true;
   target.countsRows = true;
+  target.auditTrigger = sqliteAuditTrigger;
   return target;
 }
 
@@ -259,6 +260,51 @@ TEST_F(SqliteBackendTest, RecordSetOutlivesItsConnection) {
   recordSet->setValue(0, "n2");
   recordSet.reset();
   EXPECT_EQ(column("select a from t order by rowid"), (Column{"n1", "a2"}));
+}
+
+// A full disk (here the file may not grow beyond a few free pages) makes
+// SQLite roll the whole open group of rows back. The message names the last
+// row that was kept, or says that none was, and the database holds exactly
+// that: not the rows before the one in hand.
+TEST_F(SqliteBackendTest, FullDiskReportsTheLastRowKept) {
+  for (const int committedFirst : {0, 2}) {
+    SCOPED_TRACE(committedFirst);
+    auto db = connect(connectionStringFor(newDatabase()));
+    db->execute("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT)");
+    db->execute(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40) "
+        "INSERT INTO t SELECT i, 'old' FROM n");
+    db->execute("CREATE TABLE filler (x)");
+    db->execute("INSERT INTO filler VALUES (zeroblob(20000))");
+    db->execute("DROP TABLE filler");
+    const auto pages = readColumn(*db, "SELECT page_count FROM pragma_page_count()");
+    db->execute("PRAGMA max_page_count = " + pages.at(0).value());
+
+    auto recordSet = db->open("select id, a from t order by id", OpenOptions{});
+    std::string message;
+    for (int row = 1; !recordSet->eof() && message.empty(); ++row) {
+      recordSet->setValue(1, std::string(1500, 'n'));
+      // Past the group's time, writing this row commits the group.
+      if (row == committedFirst) std::this_thread::sleep_for(std::chrono::milliseconds(600));
+      try {
+        recordSet->moveNext();
+      } catch (const Error& e) {
+        message = e.what();
+      }
+    }
+    ASSERT_THAT(message, HasSubstr("full"));
+    recordSet.reset();
+
+    const auto kept = readColumn(*db, "SELECT id FROM t WHERE a <> 'old' ORDER BY id");
+    EXPECT_EQ(kept.size(), static_cast<std::size_t>(committedFirst));
+    if (kept.empty()) {
+      EXPECT_THAT(message, HasSubstr("; no row was kept: the "));
+    } else {
+      EXPECT_THAT(message,
+                  HasSubstr("; the last row kept is key id=" + kept.back().value() + ": the "));
+    }
+    EXPECT_THAT(message, HasSubstr(" rows written"));
+  }
 }
 
 // A process killed in the middle of a run leaves every row wholly old or

@@ -109,7 +109,8 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   for (const Change& change : changes)
     values.push_back(change.oldValue ? change.oldValue->c_str() : nullptr);
 
-  const std::string where = "table " + m_table.displayName() + ", key " + describeKey(key);
+  std::string keyText = describeKey(key);
+  const std::string where = "table " + m_table.displayName() + ", key " + keyText;
   if (!m_inTransaction) {
     exec("BEGIN", "Cannot start a transaction on table " + m_table.displayName());
     m_inTransaction = true;
@@ -155,28 +156,34 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   const std::string lostConnection = sent ? std::string() : postgresMessage(m_connection, nullptr);
   PQexitPipelineMode(m_connection);
 
+  // A lost connection takes the open group with it: the server rolls back
+  // what was not committed.
   if (!sent || PQstatus(m_connection) != CONNECTION_OK) {
     m_inTransaction = false;
     throw Error("Cannot write to " + where + ": " +
-                (sent ? postgresMessage(m_connection, nullptr) : lostConnection));
+                (sent ? postgresMessage(m_connection, nullptr) : lostConnection) +
+                m_group.rolledBack());
   }
   if (failure) {
     const std::string message = postgresMessage(m_connection, failure.get());
     // Undo this row alone and keep the rows before it.
+    std::string lost;
     if (savepointSet)
       exec("ROLLBACK TO SAVEPOINT rowsmith_row", "Cannot undo the failed write to " + where);
     else {
       m_inTransaction = false;
+      lost = m_group.rolledBack();
       exec("ROLLBACK", "Cannot undo the failed write to " + where);
     }
     commit();
-    throw Error("Cannot write to " + where + ": " + message);
+    throw Error("Cannot write to " + where + ": " + message + lost);
   }
   if (affected == "0") {
     commit();
     throw Error("Row changed by another user since it was read: " + where);
   }
 
+  m_group.rowWritten(std::move(keyText));
   ++m_rowsInTransaction;
   if (m_rowsInTransaction >= kTransactionRows ||
       std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
@@ -186,7 +193,15 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
 void PostgresRowWriter::commit() {
   if (!m_inTransaction) return;
   m_inTransaction = false;
-  exec("COMMIT", "Cannot commit the rows written to table " + m_table.displayName());
+  try {
+    exec("COMMIT", "Cannot commit the rows written to table " + m_table.displayName());
+  } catch (const Error& e) {
+    // A commit the server refused rolled the group back; one whose answer
+    // never came may or may not have been carried out.
+    throw Error(e.what() + (PQstatus(m_connection) == CONNECTION_OK ? m_group.rolledBack()
+                                                                    : m_group.unconfirmed()));
+  }
+  m_group.committed();
 }
 
 }  // namespace rowsmith::db

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/db/api/CommitGroup.h"
 #include "engine/db/postgres/PostgresHandles.h"
 #include "engine/db/postgres/PostgresTableInfo.h"
 
@@ -20,7 +21,9 @@ namespace rowsmith::db {
 // grouped into transactions of at most about a second of work; each row runs
 // under a savepoint, so a failing row is undone alone and the rows before it
 // are committed before the error is raised. A killed process therefore
-// leaves a prefix of the visited rows written, each row wholly.
+// leaves a prefix of the visited rows written, each row wholly. A failure
+// that loses the whole open group (a lost connection, a failed commit) says
+// so and names the last row kept (CommitGroup).
 //
 // Threading: used by the thread that owns the connection.
 class PostgresRowWriter {
@@ -60,6 +63,7 @@ class PostgresRowWriter {
   bool m_inTransaction = false;
   int m_rowsInTransaction = 0;
   std::chrono::steady_clock::time_point m_transactionStart;
+  CommitGroup m_group;
 };
 
 }  // namespace rowsmith::db

@@ -73,11 +73,12 @@ std::unique_ptr<Connection> openSqliteConnection(const ConnectionString& connect
   checkSqlite(raw,
               sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr),
               context);
-  return std::make_unique<SqliteConnection>(std::move(database), file);
+  const SqliteFileIdentity identity = SqliteFileIdentity::of(raw);
+  return std::make_unique<SqliteConnection>(std::move(database), file, identity);
 }
 
-SqliteConnection::SqliteConnection(SqliteHandle database, std::string path)
-    : m_database(std::move(database)), m_path(std::move(path)) {}
+SqliteConnection::SqliteConnection(SqliteHandle database, std::string path, SqliteFileIdentity file)
+    : m_database(std::move(database)), m_path(std::move(path)), m_file(std::move(file)) {}
 
 std::vector<std::string> SqliteConnection::tableNames() {
   SqliteStatement statement(m_database,
@@ -102,7 +103,7 @@ std::unique_ptr<RecordSet> SqliteConnection::open(const std::string& sql,
   SqliteStatementGuard::check(statement, sql);
   SqliteResultShape shape = SqliteResultShape::analyse(m_database, sql, statement);
   return std::make_unique<SqliteRecordSet>(m_database, std::move(statement), std::move(shape),
-                                           options.countRecords);
+                                           options.countRecords, m_file);
 }
 
 void SqliteConnection::execute(const std::string& sql) {

@@ -35,11 +35,13 @@ std::string valueText(sqlite3_stmt* statement, int column) {
 }  // namespace
 
 SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statement,
-                                 SqliteResultShape shape, bool countRecords)
+                                 SqliteResultShape shape, bool countRecords,
+                                 SqliteFileIdentity file)
     : m_database(std::move(database)),
       m_source(std::move(statement)),
       m_shape(std::move(shape)),
-      m_countRecords(countRecords) {
+      m_countRecords(countRecords),
+      m_file(std::move(file)) {
   const std::size_t count = m_shape.columns().size();
   m_values.resize(count);
   m_pending.resize(count);
@@ -113,20 +115,17 @@ void SqliteRecordSet::close() {
   m_source.finalize();
   m_updates.clear();
   std::string failure;
-  if (m_inTransaction) {
-    try {
-      commit();
-    } catch (const Error& e) {
-      failure = e.what();
-      // Leave the connection usable; the rows since the last commit are lost.
-      sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-      m_inTransaction = false;
-    }
+  try {
+    commit();
+  } catch (const Error& e) {
+    failure = e.what();
   }
   if (!m_snapshotTable.empty())
     sqlite3_exec(m_database.get(), ("DROP TABLE IF EXISTS temp." + m_snapshotTable).c_str(),
                  nullptr, nullptr, nullptr);
   if (!failure.empty()) throw Error(failure);
+  // Every commit succeeds on a file that was removed or replaced meanwhile.
+  if (m_wroteRows) m_file.verifyStillInPlace();
 }
 
 const std::string& SqliteRecordSet::fieldName(int ordinal) const {
@@ -311,6 +310,8 @@ void SqliteRecordSet::writeCurrentRow() {
     if (sqlite3_changes(m_database.get()) == 0)
       throw Error("Row changed by another user since it was read: table " + m_shape.table() +
                   ", key " + keyText());
+    m_wroteRows = true;
+    if (m_inTransaction) m_group.rowWritten(keyText());
   } catch (const Error& e) {
     failure = e.what();
   }
@@ -320,8 +321,12 @@ void SqliteRecordSet::writeCurrentRow() {
     if (std::chrono::steady_clock::now() - m_transactionStart >= kCommitInterval) commit();
     return;
   }
-  // The failed row is left as it was; the rows before it are kept.
-  if (m_inTransaction && sqlite3_get_autocommit(m_database.get()) != 0) m_inTransaction = false;
+  // The failed row is left as it was; the rows before it are kept, unless
+  // SQLite has rolled the whole transaction back (a full disk, an I/O error).
+  if (m_inTransaction && sqlite3_get_autocommit(m_database.get()) != 0) {
+    m_inTransaction = false;
+    failure += m_group.rolledBack();
+  }
   try {
     commit();
   } catch (const Error& e) {
@@ -341,8 +346,17 @@ void SqliteRecordSet::beginTransaction() {
 
 void SqliteRecordSet::commit() {
   if (!m_inTransaction) return;
-  execute("COMMIT", tableContext("Committing the changes to table"));
+  try {
+    execute("COMMIT", tableContext("Committing the changes to table"));
+  } catch (const Error& e) {
+    // A commit that failed gives the group up as a whole (SQLite may have
+    // rolled it back already), so that the message can say what is left.
+    sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_inTransaction = false;
+    throw Error(e.what() + m_group.rolledBack());
+  }
   m_inTransaction = false;
+  m_group.committed();
 }
 
 std::string SqliteRecordSet::keyText() {

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/RecordSet.h"
+#include "engine/db/sqlite/SqliteFileIdentity.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
 #include "engine/db/sqlite/SqliteStatement.h"
 
@@ -26,7 +28,11 @@ namespace rowsmith::db {
 // in between, nothing is written and the error names the table and key.
 // Rows are committed in groups (at most about half a second of work per
 // transaction), on close() and before an error is raised, so the rows moved
-// past always keep their new values.
+// past keep their new values. When SQLite gives up a whole group instead (a
+// full disk, an I/O error, a commit that fails), the error says so and names
+// the last row that was kept (CommitGroup). A record set that wrote rows
+// checks on close that its database file is still in place
+// (SqliteFileIdentity).
 //
 // The row count is known for a result from one table: counted by a second
 // statement that is still active when the first row is read, so both read
@@ -36,7 +42,7 @@ namespace rowsmith::db {
 class SqliteRecordSet : public RecordSet {
  public:
   SqliteRecordSet(SqliteHandle database, SqliteStatement statement, SqliteResultShape shape,
-                  bool countRecords = true);
+                  bool countRecords = true, SqliteFileIdentity file = {});
   ~SqliteRecordSet() override;
   SqliteRecordSet(const SqliteRecordSet&) = delete;
   SqliteRecordSet& operator=(const SqliteRecordSet&) = delete;
@@ -92,6 +98,9 @@ class SqliteRecordSet : public RecordSet {
   std::map<std::vector<bool>, SqliteStatement> m_updates;
   bool m_inTransaction = false;
   std::chrono::steady_clock::time_point m_transactionStart;
+  CommitGroup m_group;
+  SqliteFileIdentity m_file;
+  bool m_wroteRows = false;
 };
 
 }  // namespace rowsmith::db
