@@ -12,6 +12,7 @@
 
 #include "common/Error.h"
 #include "engine/FieldText.h"
+#include "engine/db/BackendGroupSuite.h"
 #include "engine/db/BackendSuite.h"
 #include "engine/db/ConnectionFactory.h"
 
@@ -60,6 +61,8 @@ BackendTarget sqliteTarget() {
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, BackendSuite, ::testing::Values(sqliteTarget()),
                          BackendTargetName());
+INSTANTIATE_TEST_SUITE_P(Sqlite, BackendGroupSuite, ::testing::Values(sqliteTarget()),
+                         BackendTargetName());
 
 class SqliteBackendTest : public ::testing::Test {
  protected:
@@ -73,6 +76,8 @@ class SqliteBackendTest : public ::testing::Test {
     auto other = connect(connectionStringFor(m_file));
     return readColumn(*other, sql);
   }
+
+  void killedRunLeavesAPrefix(bool descending);
 
   std::string m_file;
   std::unique_ptr<Connection> m_connection;
@@ -308,9 +313,20 @@ TEST_F(SqliteBackendTest, FullDiskReportsTheLastRowKept) {
 }
 
 // A process killed in the middle of a run leaves every row wholly old or
-// wholly new, the new ones first in visit order, however commits are grouped.
+// wholly new, the new ones first in visit order, however commits are grouped:
+// for a whole table read in chunks (ascending ids) and for a query read from
+// a snapshot (here descending ids).
 TEST_F(SqliteBackendTest, KilledRunLeavesAPrefixOfNewRows) {
+  for (const bool descending : {true, false}) {
+    SCOPED_TRACE(descending ? "order by id desc" : "whole table");
+    killedRunLeavesAPrefix(descending);
+  }
+}
+
+void SqliteBackendTest::killedRunLeavesAPrefix(bool descending) {
   constexpr int kRows = 20000;
+  m_file = newDatabase();
+  m_connection = connect(connectionStringFor(m_file));
   execute("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT)");
   execute(
       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
@@ -322,11 +338,11 @@ TEST_F(SqliteBackendTest, KilledRunLeavesAPrefixOfNewRows) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    // Visits rows in descending order of id, so that a prefix in visit order
-    // is not simply the order of the table.
     try {
       auto connection = connect(connectionStringFor(m_file));
-      auto recordSet = connection->open("select id, a, b from t order by id desc", OpenOptions{});
+      auto recordSet = connection->open(
+          descending ? "select id, a, b from t order by id desc" : "select * from t",
+          OpenOptions{});
       for (int row = 0; !recordSet->eof(); ++row, recordSet->moveNext()) {
         recordSet->setValue(1, "new");
         recordSet->setValue(2, "new");
@@ -352,10 +368,34 @@ TEST_F(SqliteBackendTest, KilledRunLeavesAPrefixOfNewRows) {
   const int kept = std::stoi(*newRows.at(0));
   EXPECT_GT(kept, 0);
   EXPECT_LT(kept, kRows);
-  // The kept rows are the highest ids: the first ones visited.
-  EXPECT_EQ(readColumn(*check, "select count(*) from t where a = 'new' and id <= " +
-                                   std::to_string(kRows - kept)),
-            (Column{"0"}));
+  // The kept rows are the first ones visited.
+  const std::string visitedFirst =
+      descending ? "id > " + std::to_string(kRows - kept) : "id <= " + std::to_string(kept);
+  EXPECT_EQ(
+      readColumn(*check, "select count(*) from t where a = 'new' and not (" + visitedFirst + ")"),
+      (Column{"0"}));
+}
+
+// A write to the key of a whole table read in chunks moves its row; the rest
+// of the table is then read from a snapshot, so that no row comes back.
+TEST_F(SqliteBackendTest, WritingTheKeyOfAWholeTableVisitsEveryRowOnce) {
+  execute("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT)");
+  execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+      "INSERT INTO t SELECT i, 'x' FROM n");
+  auto recordSet = connection().open("select * from t", OpenOptions{});
+  int visits = 0;
+  for (; !recordSet->eof() && visits < 6000; recordSet->moveNext()) {
+    const int id = std::stoi(readFieldText(*recordSet, 0));
+    // Ids from 1500 on move past the end of the table.
+    if (id >= 1500) recordSet->setValue(0, std::to_string(id + 100000));
+    recordSet->setValue(1, "y");
+    ++visits;
+  }
+  recordSet->close();
+  EXPECT_EQ(visits, 2500);
+  EXPECT_EQ(column("select count(*) from t where a = 'y'"), (Column{"2500"}));
+  EXPECT_EQ(column("select count(*) from t where id > 100000"), (Column{"1001"}));
 }
 
 }  // namespace

@@ -17,6 +17,12 @@ void CommitGroup::rowWritten(std::string key) {
   ++m_openRows;
 }
 
+void CommitGroup::rowsWritten(long long rows, std::string lastKey) {
+  if (rows <= 0) return;
+  m_lastWritten = std::move(lastKey);
+  m_openRows += rows;
+}
+
 void CommitGroup::committed() {
   if (m_openRows == 0) return;
   m_lastKept = m_lastWritten;

@@ -16,6 +16,8 @@ class CommitGroup {
   // A row of the open group was written; `key` names it as messages do
   // ("id=7").
   void rowWritten(std::string key);
+  // `rows` rows of the open group were written, the last one named `lastKey`.
+  void rowsWritten(long long rows, std::string lastKey);
   // The open group was made permanent.
   void committed();
   // Rows written since the last commit.

@@ -1,7 +1,13 @@
 #include "engine/db/sqlite/SqliteRecordSet.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
+#include <limits>
+#include <regex>
 #include <utility>
 
 #include "common/Error.h"
@@ -13,23 +19,46 @@ namespace {
 
 // Rows written within one transaction: at most this much time of work.
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
+// Rows read, and rows written, at a time.
+constexpr int kChunkRows = 1000;
+// Rows written one by one at the start of a run.
+constexpr long long kSingleRows = 16;
 
 std::string nextSnapshotName() {
   static std::atomic<unsigned> counter{0};
   return "rowsmith_snapshot_" + std::to_string(++counter);
 }
 
-std::string valueText(sqlite3_stmt* statement, int column) {
-  switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-      return "NULL";
-    case SQLITE_BLOB:
-      return "(binary)";
-    default: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-      return text != nullptr ? text : "";
+// The table named by a statement that reads all of one table's columns and
+// rows and nothing else ("select * from t", with the rowid added in front
+// when the record set added it), without its quotes; empty for any other
+// statement.
+std::pair<std::string, std::string> wholeTableRead(const std::string& sql) {
+  static const std::string identifier =
+      R"((?:[A-Za-z_][A-Za-z0-9_$]*|"(?:[^"]|"")*"|\[[^\]]*\]|`(?:[^`]|``)*`))";
+  static const std::regex pattern(R"(^\s*select\s+(?:rowid\s*,\s*)?\*\s+from\s+()" + identifier +
+                                      R"()(?:\s*\.\s*()" + identifier + R"())?\s*;?\s*$)",
+                                  std::regex::icase);
+  std::smatch match;
+  if (!std::regex_match(sql, match, pattern)) return {};
+  auto unquote = [](std::string name) {
+    if (name.empty()) return name;
+    const char open = name.front();
+    if (open != '"' && open != '[' && open != '`') return name;
+    const char close = open == '[' ? ']' : open;
+    std::string out;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+      out += name[i];
+      if (name[i] == close && close != ']' && i + 2 < name.size() && name[i + 1] == close) ++i;
     }
-  }
+    return out;
+  };
+  if (match[2].matched) return {unquote(match[1].str()), unquote(match[2].str())};
+  return {"", unquote(match[1].str())};
+}
+
+bool sameText(const char* a, const char* b) {
+  return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
 }
 
 }  // namespace
@@ -72,6 +101,15 @@ void SqliteRecordSet::step() {
                                       : "Reading the query's rows");
 }
 
+void SqliteRecordSet::advance() {
+  if (!m_inChunks) {
+    step();
+    return;
+  }
+  if (++m_chunkIndex < m_chunkRows) return;
+  readChunk();
+}
+
 void SqliteRecordSet::countAndStep() {
   m_count = -1;
   SqliteStatement counter;
@@ -92,33 +130,58 @@ void SqliteRecordSet::countAndStep() {
 void SqliteRecordSet::moveFirst() {
   if (!m_open) throw Error("The record set is closed");
   if (m_position == 0) return;
-  if (m_anyChanged) writeCurrentRow();
-  m_source.reset();
+  if (m_anyChanged) bufferCurrentRow();
+  applyWrites();
   m_position = 0;
-  if (m_onSnapshot)
-    step();  // the snapshot holds the rows counted at the start
-  else
-    countAndStep();
+  if (m_inChunks) {
+    // The snapshot holds the rows counted at the start.
+    m_lastRowid = std::numeric_limits<sqlite3_int64>::min();
+    m_chunksDone = false;
+    readChunk();
+    return;
+  }
+  m_source.reset();
+  countAndStep();
 }
 
 void SqliteRecordSet::moveNext() {
   requireRow("move to the next row");
-  if (m_anyChanged) writeCurrentRow();
+  if (m_anyChanged) bufferCurrentRow();
   ++m_position;
-  step();
+  advance();
+  // The writes of the last rows are applied now, so that their errors come
+  // from moving past them, as for every other row.
+  if (m_eof) applyWrites();
 }
 
 void SqliteRecordSet::close() {
   if (!m_open) return;
   m_open = false;
   m_anyChanged = false;
-  m_source.finalize();
-  m_updates.clear();
   std::string failure;
+  try {
+    if (m_writer && m_writer->rows() > 0) {
+      beginTransaction();
+      m_writer->apply();
+    }
+  } catch (const Error& e) {
+    failure = e.what();
+    if (m_inTransaction && sqlite3_get_autocommit(m_database.get()) != 0) {
+      m_inTransaction = false;
+      failure += m_group.rolledBack();
+    }
+  }
+  m_source.finalize();
+  m_chunkReader.finalize();
   try {
     commit();
   } catch (const Error& e) {
-    failure = e.what();
+    failure += failure.empty() ? e.what()
+                               : std::string("; the rows before could not be kept: ") + e.what();
+  }
+  if (m_writer) {
+    m_wroteRows = m_wroteRows || m_writer->wroteRows();
+    m_writer.reset();
   }
   if (!m_snapshotTable.empty())
     sqlite3_exec(m_database.get(), ("DROP TABLE IF EXISTS temp." + m_snapshotTable).c_str(),
@@ -147,8 +210,30 @@ const Value& SqliteRecordSet::value(int ordinal) {
     value.text = m_pending[ordinal].value_or("");
     return value;
   }
-  sqlite3_stmt* s = m_source.get();
   const int column = statementColumn(ordinal);
+  if (m_inChunks) {
+    const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
+    switch (m_chunk.type(cell)) {
+      case SQLITE_NULL:
+        value.kind = Value::Kind::Null;
+        value.text.clear();
+        break;
+      case SQLITE_INTEGER:
+        value.kind = Value::Kind::Integer;
+        value.integer = m_chunk.integer(cell);
+        break;
+      case SQLITE_FLOAT:
+        value.kind = Value::Kind::Real;
+        value.real = m_chunk.real(cell);
+        break;
+      default:
+        value.kind = m_chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
+        value.text.assign(m_chunk.bytes(cell));
+        break;
+    }
+    return value;
+  }
+  sqlite3_stmt* s = m_source.get();
   switch (sqlite3_column_type(s, column)) {
     case SQLITE_NULL:
       value.kind = Value::Kind::Null;
@@ -188,7 +273,9 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
   const auto& column = m_shape.columns()[ordinal];
   if (column.origin.empty())
     throw Error("Field \"" + column.name + "\" cannot be updated: " + column.readOnlyReason);
-  if (!m_onSnapshot) moveToSnapshot();
+  if (!m_onSnapshot && !m_inChunks) startWriting();
+  // A row whose key changes could come back in a later chunk.
+  if (m_inChunks && !m_onSnapshot && isKeyField(ordinal)) moveChunksToSnapshot();
   m_pending[ordinal] = value ? std::optional<std::string>(std::string(*value)) : std::nullopt;
   m_changed[ordinal] = true;
   m_anyChanged = true;
@@ -206,6 +293,12 @@ void SqliteRecordSet::requireRow(const char* operation) const {
   if (m_eof) throw Error(std::string("Cannot ") + operation + ": the record set is at its end");
 }
 
+bool SqliteRecordSet::isKeyField(int ordinal) const {
+  for (const auto& part : m_shape.key())
+    if (part.statementColumn - m_shape.hiddenColumns() == ordinal) return true;
+  return false;
+}
+
 void SqliteRecordSet::createSnapshotTable() {
   m_snapshotTable = nextSnapshotName();
   std::string sql = "CREATE TEMP TABLE " + m_snapshotTable + " (seq INTEGER PRIMARY KEY";
@@ -213,6 +306,100 @@ void SqliteRecordSet::createSnapshotTable() {
   // Columns without a type keep every value exactly as it was read.
   for (int i = 0; i < columns; ++i) sql += ", c" + std::to_string(i);
   execute(sql + ")", "Preparing to write table " + m_shape.table());
+}
+
+void SqliteRecordSet::startWriting() {
+  m_writer = std::make_unique<SqliteChunkWriter>(m_database, m_shape, m_group);
+  if (!startChunks()) moveToSnapshot();
+}
+
+bool SqliteRecordSet::startChunks() {
+  const auto [schema, table] = wholeTableRead(sqlite3_sql(m_source.get()));
+  if (table.empty() || strcasecmp(table.c_str(), m_shape.table().c_str()) != 0 ||
+      (!schema.empty() && strcasecmp(schema.c_str(), m_shape.schema().c_str()) != 0))
+    return false;
+  const std::string from =
+      quoteSqliteIdentifier(m_shape.schema()) + "." + quoteSqliteIdentifier(m_shape.table());
+  SqliteStatement reader;
+  if (!SqliteStatement::tryPrepare(m_database,
+                                   "SELECT rowid, * FROM " + from +
+                                       " WHERE rowid > ?1 ORDER BY rowid LIMIT " +
+                                       std::to_string(kChunkRows),
+                                   reader))
+    return false;  // a table without rowid
+  // The chunks must hold the statement's own columns, and the first one
+  // must be the rowid, not a column of that name.
+  sqlite3_stmt* r = reader.get();
+  const int fields = fieldCount();
+  if (sqlite3_column_count(r) != 1 + fields) return false;
+  for (int i = 0; i < fields; ++i) {
+    const char* origin = sqlite3_column_origin_name(r, 1 + i);
+    if (!sameText(origin, sqlite3_column_origin_name(m_source.get(), statementColumn(i))) ||
+        strcasecmp(origin, "rowid") == 0 || strcasecmp(origin, "oid") == 0 ||
+        strcasecmp(origin, "_rowid_") == 0)
+      return false;
+  }
+  // The rowid of the row in hand.
+  sqlite3_int64 rowid = 0;
+  if (m_shape.hiddenColumns() == 1) {
+    rowid = sqlite3_column_int64(m_source.get(), 0);
+  } else {
+    std::string where;
+    for (const auto& part : m_shape.key())
+      where += (where.empty() ? "" : " AND ") + quoteSqliteIdentifier(part.name) + " IS ?";
+    SqliteStatement lookup;
+    if (!SqliteStatement::tryPrepare(m_database, "SELECT rowid FROM " + from + " WHERE " + where,
+                                     lookup))
+      return false;
+    int parameter = 0;
+    for (const auto& part : m_shape.key())
+      sqlite3_bind_value(lookup.get(), ++parameter,
+                         sqlite3_column_value(m_source.get(), part.statementColumn));
+    if (sqlite3_step(lookup.get()) != SQLITE_ROW) return false;
+    rowid = sqlite3_column_int64(lookup.get(), 0);
+  }
+  // The row in hand as it was read, then the rows after it.
+  m_chunk.clear();
+  m_chunk.addInteger(rowid);
+  for (int i = 0; i < fields; ++i) m_chunk.addColumn(m_source.get(), statementColumn(i));
+  m_source.finalize();
+  m_chunkReader = std::move(reader);
+  m_chunkWidth = static_cast<std::size_t>(1 + fields);
+  m_chunkRows = 1;
+  m_chunkIndex = 0;
+  m_lastRowid = rowid;
+  m_chunksDone = false;
+  m_columnBase = 1 - m_shape.hiddenColumns();
+  m_inChunks = true;
+  m_keyColumns.clear();
+  for (const auto& part : m_shape.key())
+    m_keyColumns.push_back(m_columnBase + part.statementColumn);
+  m_writer->setRange("rowid >= ?1 AND rowid <= ?2");
+  return true;
+}
+
+void SqliteRecordSet::readChunk() {
+  m_chunk.clear();
+  m_chunkRows = 0;
+  m_chunkIndex = 0;
+  if (!m_chunksDone) {
+    sqlite3_stmt* r = m_chunkReader.get();
+    sqlite3_bind_int64(r, 1, m_lastRowid);
+    try {
+      while (m_chunkReader.step(tableContext("Reading the rows of table"))) {
+        for (std::size_t c = 0; c < m_chunkWidth; ++c) m_chunk.addColumn(r, static_cast<int>(c));
+        ++m_chunkRows;
+      }
+    } catch (const Error&) {
+      m_chunkReader.reset();
+      m_eof = true;
+      throw;
+    }
+    m_chunkReader.reset();
+    if (m_chunkRows < static_cast<std::size_t>(kChunkRows)) m_chunksDone = true;
+  }
+  m_eof = m_chunkRows == 0;
+  if (!m_eof) m_lastRowid = m_chunk.integer((m_chunkRows - 1) * m_chunkWidth);
 }
 
 void SqliteRecordSet::moveToSnapshot() {
@@ -244,81 +431,118 @@ void SqliteRecordSet::moveToSnapshot() {
     m_eof = true;  // no row left to stand on; close() tidies up
     throw;
   }
-  m_source = SqliteStatement(m_database, "SELECT * FROM temp." + m_snapshotTable + " ORDER BY seq",
-                             context);
-  m_onSnapshot = true;
-  m_columnBase = 1;
-  m_position = 0;
-  step();
+  useSnapshot(context);
 }
 
-SqliteStatement& SqliteRecordSet::updateStatement() {
-  auto found = m_updates.find(m_changed);
-  if (found != m_updates.end()) return found->second;
-  const auto& columns = m_shape.columns();
-  std::string set, check;
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (!m_changed[i]) continue;
-    const std::string name = quoteSqliteIdentifier(columns[i].origin);
-    set += (set.empty() ? "" : ", ") + name + " = ?";
-    check += " AND " + name + " IS ? COLLATE BINARY";
+void SqliteRecordSet::moveChunksToSnapshot() {
+  const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
+  // The rows written so far go first: the snapshot's order restarts.
+  applyWrites();
+  const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
+  if (ownTransaction) execute("BEGIN", context);
+  try {
+    const int fields = fieldCount();
+    const int hidden = m_shape.hiddenColumns();
+    std::string insert = "INSERT INTO temp." + m_snapshotTable + " VALUES (NULL";
+    for (int i = 0; i < hidden + fields; ++i) insert += ", ?";
+    SqliteStatement copy(m_database, insert + ")", context);
+    for (std::size_t row = m_chunkIndex; row < m_chunkRows; ++row) {
+      // The cells of the statement's own columns, hidden rowid included.
+      const std::size_t first = row * m_chunkWidth + static_cast<std::size_t>(m_columnBase);
+      for (int i = 0; i < hidden + fields; ++i)
+        m_chunk.bind(copy.get(), i + 1, first + static_cast<std::size_t>(i));
+      copy.step(context);
+      copy.reset();
+    }
+    if (!m_chunksDone) {
+      SqliteStatement rest(
+          m_database,
+          "INSERT INTO temp." + m_snapshotTable + " SELECT NULL, " +
+              (hidden == 1 ? "rowid, " : "") + "* FROM " + quoteSqliteIdentifier(m_shape.schema()) +
+              "." + quoteSqliteIdentifier(m_shape.table()) + " WHERE rowid > ?1 ORDER BY rowid",
+          context);
+      sqlite3_bind_int64(rest.get(), 1, m_lastRowid);
+      rest.step(context);
+    }
+    if (ownTransaction) execute("COMMIT", context);
+  } catch (const Error&) {
+    if (ownTransaction) sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_eof = true;
+    throw;
   }
-  std::string where;
-  for (const auto& part : m_shape.key())
-    where += (where.empty() ? "" : " AND ") +
-             (part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name)) +
-             " = ?";
-  const std::string sql = "UPDATE " + quoteSqliteIdentifier(m_shape.schema()) + "." +
-                          quoteSqliteIdentifier(m_shape.table()) + " SET " + set + " WHERE " +
-                          where + check;
-  return m_updates
-      .emplace(m_changed,
-               SqliteStatement(m_database, sql, tableContext("Preparing to update table")))
-      .first->second;
+  m_chunk.clear();
+  useSnapshot(context);
 }
 
-void SqliteRecordSet::writeCurrentRow() {
+void SqliteRecordSet::useSnapshot(const std::string& context) {
+  // Read a chunk at a time too, so that no statement stays active between
+  // commits: SQLite would keep the database's read lock for it.
+  m_chunkReader =
+      SqliteStatement(m_database,
+                      "SELECT * FROM temp." + m_snapshotTable +
+                          " WHERE seq > ?1 ORDER BY seq LIMIT " + std::to_string(kChunkRows),
+                      context);
+  m_onSnapshot = true;
+  m_inChunks = true;
+  m_columnBase = 1;
+  m_chunkWidth = static_cast<std::size_t>(1 + m_shape.hiddenColumns() + fieldCount());
+  m_lastRowid = std::numeric_limits<sqlite3_int64>::min();
+  m_chunksDone = false;
+  m_position = 0;
+  m_keyColumns.clear();
+  std::string keys, stored;
+  for (const auto& part : m_shape.key()) {
+    m_keyColumns.push_back(m_columnBase + part.statementColumn);
+    keys += (keys.empty() ? "" : ", ") +
+            (part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name));
+    stored += (stored.empty() ? "c" : ", c") + std::to_string(part.statementColumn);
+  }
+  m_writer->setRange("(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
+                     " WHERE seq >= ?1 AND seq <= ?2)");
+  readChunk();
+}
+
+void SqliteRecordSet::bufferCurrentRow() {
+  m_anyChanged = false;
+  if (m_writer->rows() == 0 && !m_inTransaction) m_groupStart = std::chrono::steady_clock::now();
+  // Writes begin by reading in chunks (startWriting).
+  const std::size_t first = m_chunkIndex * m_chunkWidth;
+  m_writer->add(
+      m_chunk.integer(first), m_changed, m_pending, m_keyColumns,
+      [this](int ordinal) { return statementColumn(ordinal); },
+      [this, first](SqliteCells& cells, int column) {
+        cells.addCell(m_chunk, first + static_cast<std::size_t>(column));
+      });
+  m_changed.assign(m_changed.size(), false);
+  if (m_writer->rows() >= groupLimit() || commitDue()) applyWrites();
+}
+
+long long SqliteRecordSet::groupLimit() const {
+  // The first rows are applied one by one, then in groups that double up to
+  // a chunk: a short run, and a fault in its first rows, is reported on
+  // moving past its row, as rows written one by one would be, and a long run
+  // still writes a chunk at a time.
+  return m_rowsApplied < kSingleRows ? 1 : std::min<long long>(m_rowsApplied, kChunkRows);
+}
+
+bool SqliteRecordSet::commitDue() const {
+  return std::chrono::steady_clock::now() - m_groupStart >= kCommitInterval;
+}
+
+void SqliteRecordSet::applyWrites() {
+  if (!m_writer) return;
   std::string failure;
   try {
-    beginTransaction();
-    SqliteStatement& update = updateStatement();
-    sqlite3_stmt* s = update.get();
-    int parameter = 0;
-    for (std::size_t i = 0; i < m_changed.size(); ++i) {
-      if (!m_changed[i]) continue;
-      if (m_pending[i])
-        sqlite3_bind_text(s, ++parameter, m_pending[i]->data(),
-                          static_cast<int>(m_pending[i]->size()), SQLITE_TRANSIENT);
-      else
-        sqlite3_bind_null(s, ++parameter);
+    if (m_writer->rows() > 0) {
+      beginTransaction();
+      m_rowsApplied += m_writer->rows();
+      m_writer->apply();
     }
-    for (const auto& part : m_shape.key())
-      sqlite3_bind_value(s, ++parameter,
-                         sqlite3_column_value(m_source.get(), m_columnBase + part.statementColumn));
-    for (std::size_t i = 0; i < m_changed.size(); ++i)
-      if (m_changed[i])
-        sqlite3_bind_value(
-            s, ++parameter,
-            sqlite3_column_value(m_source.get(), statementColumn(static_cast<int>(i))));
-    try {
-      update.step(tableContext("Updating table") + ", key " + keyText());
-    } catch (const Error&) {
-      update.reset();
-      throw;
-    }
-    update.reset();
-    if (sqlite3_changes(m_database.get()) == 0)
-      throw Error("Row changed by another user since it was read: table " + m_shape.table() +
-                  ", key " + keyText());
-    m_wroteRows = true;
-    if (m_inTransaction) m_group.rowWritten(keyText());
   } catch (const Error& e) {
     failure = e.what();
   }
-  m_anyChanged = false;
-  m_changed.assign(m_changed.size(), false);
   if (failure.empty()) {
-    if (std::chrono::steady_clock::now() - m_transactionStart >= kCommitInterval) commit();
+    if (m_inTransaction && commitDue()) commit();
     return;
   }
   // The failed row is left as it was; the rows before it are kept, unless
@@ -341,7 +565,6 @@ void SqliteRecordSet::beginTransaction() {
   if (sqlite3_get_autocommit(m_database.get()) == 0) return;
   execute("BEGIN IMMEDIATE", tableContext("Starting to write table"));
   m_inTransaction = true;
-  m_transactionStart = std::chrono::steady_clock::now();
 }
 
 void SqliteRecordSet::commit() {
@@ -357,14 +580,6 @@ void SqliteRecordSet::commit() {
   }
   m_inTransaction = false;
   m_group.committed();
-}
-
-std::string SqliteRecordSet::keyText() {
-  std::string text;
-  for (const auto& part : m_shape.key())
-    text += (text.empty() ? "" : ", ") + part.name + "=" +
-            valueText(m_source.get(), m_columnBase + part.statementColumn);
-  return text;
 }
 
 std::string SqliteRecordSet::tableContext(const std::string& operation) const {

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <chrono>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/RecordSet.h"
+#include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteChunkWriter.h"
 #include "engine/db/sqlite/SqliteFileIdentity.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
 #include "engine/db/sqlite/SqliteStatement.h"
@@ -18,21 +20,26 @@ namespace rowsmith::db {
 //
 // Rows are read straight from the statement as SQLite steps it, so a record
 // set that is only read costs nothing beyond the statement. The first write
-// moves reading to a snapshot: the rest of the statement's rows (and the row
-// in hand) are copied into a temporary table, which lives in a temporary
-// file, not in memory. From then on the writes cannot bring a row back or
-// hide one, and other connections are free to write between our commits.
+// moves reading elsewhere, so that the writes cannot bring a row back or
+// hide one and other connections are free to write between our commits:
+//  - a whole table ("select * from t" of a rowid table) is read from then on
+//    in chunks of rows in rowid order, each after the last row read;
+//  - any other result is copied into a snapshot, a temporary table in a
+//    temporary file, which is read from then on. So is the rest of a table
+//    once a write reaches a column of its key.
 //
-// A write is an UPDATE of the row's key that also requires the changed
-// columns to still hold what was read; when another connection changed them
-// in between, nothing is written and the error names the table and key.
-// Rows are committed in groups (at most about half a second of work per
-// transaction), on close() and before an error is raised, so the rows moved
-// past keep their new values. When SQLite gives up a whole group instead (a
-// full disk, an I/O error, a commit that fails), the error says so and names
-// the last row that was kept (CommitGroup). A record set that wrote rows
-// checks on close that its database file is still in place
-// (SqliteFileIdentity).
+// Writes are buffered and applied a chunk at a time by SqliteChunkWriter,
+// which also requires the changed columns to still hold what was read; when
+// another connection changed them in between, the rows before are written
+// and the error names the table and key, exactly as if every row had been
+// written on its own. Chunks are applied when about a thousand rows are
+// waiting, at the end of the rows and on close(), and committed in groups
+// (about half a second of work per transaction), on close() and before an
+// error is raised, so the rows moved past keep their new values. When
+// SQLite gives up a whole group instead (a full disk, an I/O error, a commit
+// that fails), the error says so and names the last row that was kept
+// (CommitGroup). A record set that wrote rows checks on close that its
+// database file is still in place (SqliteFileIdentity).
 //
 // The row count is known for a result from one table: counted by a second
 // statement that is still active when the first row is read, so both read
@@ -69,14 +76,22 @@ class SqliteRecordSet : public RecordSet {
   void checkOrdinal(int ordinal) const;
   void requireRow(const char* operation) const;
   void step();
+  void advance();
   void countAndStep();
   void createSnapshotTable();
+  void startWriting();
+  bool startChunks();
+  void readChunk();
   void moveToSnapshot();
-  void writeCurrentRow();
-  SqliteStatement& updateStatement();
+  void moveChunksToSnapshot();
+  void useSnapshot(const std::string& context);
+  bool isKeyField(int ordinal) const;
+  void bufferCurrentRow();
+  void applyWrites();
   void beginTransaction();
   void commit();
-  std::string keyText();
+  bool commitDue() const;
+  long long groupLimit() const;
   std::string tableContext(const std::string& operation) const;
   void execute(const std::string& sql, const std::string& context);
 
@@ -84,7 +99,9 @@ class SqliteRecordSet : public RecordSet {
   SqliteStatement m_source;  // the user's statement, or the snapshot's reader
   SqliteResultShape m_shape;
   bool m_countRecords = true;
-  int m_columnBase = 0;  // 1 on the snapshot, whose first column is its order
+  // Cells before the statement's own columns: 1 on the snapshot (its order) and
+  // in chunks of a table whose statement has no hidden rowid (the rowid).
+  int m_columnBase = 0;
   std::string m_snapshotTable;
   bool m_onSnapshot = false;
   bool m_open = true;
@@ -95,10 +112,23 @@ class SqliteRecordSet : public RecordSet {
   std::vector<std::optional<std::string>> m_pending;
   std::vector<bool> m_changed;
   bool m_anyChanged = false;
-  std::map<std::vector<bool>, SqliteStatement> m_updates;
   bool m_inTransaction = false;
-  std::chrono::steady_clock::time_point m_transactionStart;
+  // When the first row written since the last commit was buffered.
+  std::chrono::steady_clock::time_point m_groupStart;
+  // Reading a whole table in chunks: rows of rowid, then the statement's
+  // columns, `m_chunkWidth` cells each.
+  bool m_inChunks = false;
+  SqliteStatement m_chunkReader;
+  SqliteCells m_chunk;
+  std::size_t m_chunkWidth = 0;
+  std::size_t m_chunkRows = 0;
+  std::size_t m_chunkIndex = 0;
+  sqlite3_int64 m_lastRowid = 0;
+  bool m_chunksDone = false;
+  std::vector<int> m_keyColumns;
+  long long m_rowsApplied = 0;
   CommitGroup m_group;
+  std::unique_ptr<SqliteChunkWriter> m_writer;
   SqliteFileIdentity m_file;
   bool m_wroteRows = false;
 };

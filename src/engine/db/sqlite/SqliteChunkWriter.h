@@ -1,0 +1,113 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/db/api/CommitGroup.h"
+#include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteResultShape.h"
+#include "engine/db/sqlite/SqliteStatement.h"
+
+namespace rowsmith::db {
+
+// The writes of a record set on SQLite, gathered row by row and applied a
+// chunk at a time with one UPDATE per set of changed columns.
+//
+// Each buffered row keeps its key, the values read from the columns it
+// changes and their new values. The chunk's UPDATE reaches the rows of a
+// range (of rowids, or of the snapshot's order) and lets two SQL functions
+// this class registers on the connection decide, row by row: the first
+// passes only the buffered rows whose stored values are still those read,
+// the second gives each its new value. When the number of rows written is
+// not the chunk's, or SQLite raises an error, the chunk is rolled back to
+// its savepoint and written again row by row with the single-row UPDATE and
+// its check, so that the row reported and the rows written are exactly
+// those of row-by-row writing.
+//
+// Threading: used only by the thread of the connection it writes through.
+class SqliteChunkWriter {
+ public:
+  // Copies the value of a statement column of the row in hand into `cells`.
+  using CopyColumn = std::function<void(SqliteCells& cells, int statementColumn)>;
+
+  SqliteChunkWriter(SqliteHandle database, const SqliteResultShape& shape, CommitGroup& group);
+  ~SqliteChunkWriter();
+  SqliteChunkWriter(const SqliteChunkWriter&) = delete;
+  SqliteChunkWriter& operator=(const SqliteChunkWriter&) = delete;
+
+  // Where the rows in the buffer are found: an SQL condition on the table
+  // with ?1 and ?2 standing for the lowest and the highest position of the
+  // buffered rows. Buffered rows must be applied before the source changes.
+  void setRange(std::string condition);
+
+  // Buffers the row in hand: `position` orders it within the range, `changed`
+  // marks the fields written, `pending` holds their new values, `keyColumn`
+  // and `fieldColumn` give the statement columns of the key and the fields.
+  void add(long long position, const std::vector<bool>& changed,
+           const std::vector<std::optional<std::string>>& pending,
+           const std::vector<int>& keyColumns, const std::function<int(int)>& fieldColumn,
+           const CopyColumn& copy);
+  long long rows() const { return static_cast<long long>(m_rows.size()); }
+
+  // Writes the buffered rows inside the open transaction (see class comment)
+  // and empties the buffer. Raises the error of the first row that fails,
+  // after writing the rows before it; raises with the chunk's own error when
+  // SQLite gave up the whole transaction.
+  void apply();
+  // Forgets the buffered rows.
+  void discard();
+  // Whether any row has been written.
+  bool wroteRows() const { return m_wroteRows; }
+
+ private:
+  struct Row {
+    long long position;
+    int mask;
+    std::size_t firstKey;  // in m_keys
+    std::size_t firstOld;  // in m_old and m_new, one per changed field
+  };
+  struct Functions;
+
+  int maskId(const std::vector<bool>& changed);
+  SqliteStatement& chunkStatement(int mask);
+  SqliteStatement& rowStatement(int mask);
+  void replay();
+  void writeRow(const Row& row);
+  std::string keyText(const Row& row) const;
+  std::string tableContext(const std::string& operation) const;
+  void exec(const char* sql, const std::string& context);
+  const Row* find(sqlite3_value** key);
+
+  static void pick(sqlite3_context* context, int count, sqlite3_value** values);
+  static void newValue(sqlite3_context* context, int count, sqlite3_value** values);
+
+  SqliteHandle m_database;
+  const SqliteResultShape& m_shape;
+  CommitGroup& m_group;
+  // Owned by SQLite's registrations of the two functions.
+  Functions* m_functions = nullptr;
+  Functions* m_newFunctions = nullptr;
+  std::string m_pickName;
+  std::string m_newName;
+  std::string m_range;
+  std::vector<std::vector<bool>> m_masks;
+  std::vector<int> m_maskColumns;  // changed fields per mask
+  std::map<int, SqliteStatement> m_chunkStatements;
+  std::map<int, SqliteStatement> m_rowStatements;
+  std::vector<Row> m_rows;
+  SqliteCells m_keys;
+  SqliteCells m_old;
+  SqliteCells m_new;
+  // Buffered rows by key, built when a key is not found next to the last.
+  std::unordered_map<std::string, std::size_t> m_index;
+  bool m_indexBuilt = false;
+  std::string m_probe;
+  std::size_t m_lastFound = 0;  // the row found last
+  bool m_wroteRows = false;
+};
+
+}  // namespace rowsmith::db
