@@ -1,14 +1,20 @@
 // The shared suite and PostgreSQL's own cases, against the throwaway server
 // that scripts/start-postgres runs for the "postgres" test fixture.
 #include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/Error.h"
 #include "engine/FieldText.h"
+#include "engine/db/BackendGroupSuite.h"
 #include "engine/db/BackendSuite.h"
 #include "engine/db/api/ConnectionString.h"
 #include "engine/db/postgres/PostgresConnection.h"
@@ -56,6 +62,8 @@ BackendTarget postgresTarget() {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Postgres, BackendSuite, ::testing::Values(postgresTarget()),
+                         BackendTargetName());
+INSTANTIATE_TEST_SUITE_P(Postgres, BackendGroupSuite, ::testing::Values(postgresTarget()),
                          BackendTargetName());
 
 class PostgresBackend : public ::testing::Test {
@@ -337,6 +345,53 @@ TEST_F(PostgresBackend, ManyRowsAreEachVisitedAndWrittenOnce) {
   recordSet->close();
   EXPECT_EQ(rows, 4500);
   EXPECT_EQ(read("select count(*) from " + name + " where a = 'wv' || id"), (Column{"4500"}));
+}
+
+// A process killed in the middle of a run leaves every row wholly old or
+// wholly new, the new ones first in visit order (descending ids), however the
+// rows are grouped into statements and transactions.
+TEST_F(PostgresBackend, KilledRunLeavesAPrefixOfNewRows) {
+  constexpr int kRows = 60000;
+  const auto name = table("killed", "id integer PRIMARY KEY, a text, b text");
+  connection().execute("INSERT INTO " + name + " SELECT n, 'old', 'old' FROM generate_series(1, " +
+                       std::to_string(kRows) + ") AS n");
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      auto writer = pgConnect(pgConnectionString());
+      auto recordSet =
+          writer->open("select id, a, b from " + name + " order by id desc", OpenOptions{});
+      for (int row = 0; !recordSet->eof(); ++row, recordSet->moveNext()) {
+        recordSet->setValue(1, "new");
+        recordSet->setValue(2, "new");
+        if (row == 20000) (void)!write(ready[1], "x", 1);
+        if (row >= 20000) std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  // Past a commit (about a second of work each).
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  // Rows of the transaction the kill left open are seen by nobody.
+  EXPECT_EQ(read("select count(*) from " + name + " where a <> b"), (Column{"0"}));
+  const int kept = std::stoi(*read("select count(*) from " + name + " where a = 'new'").at(0));
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, kRows);
+  EXPECT_EQ(read("select count(*) from " + name +
+                 " where a = 'new' and id <= " + std::to_string(kRows - kept)),
+            (Column{"0"}));
 }
 
 TEST_F(PostgresBackend, TableNamesFollowTheSearchPath) {

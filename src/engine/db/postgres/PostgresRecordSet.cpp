@@ -324,7 +324,7 @@ void PostgresRecordSet::writeCurrentRow() {
   // Whatever happens, these writes are done with: a failed row keeps its old values.
   std::fill(m_pendingSet.begin(), m_pendingSet.end(), 0);
   m_hasPending = false;
-  m_writer->write(key, changes);
+  m_writer->write(std::move(key), std::move(changes));
 }
 
 void PostgresRecordSet::moveNext() {
@@ -339,6 +339,9 @@ void PostgresRecordSet::moveNext() {
   } else {
     fetchBatch();
   }
+  // The writes of the last rows are made now, so that their errors come
+  // from moving past them, as for every other row.
+  if (m_eof && m_writer) m_writer->flush();
 }
 
 void PostgresRecordSet::moveFirst() {

@@ -1,5 +1,6 @@
 #include "engine/db/postgres/PostgresRowWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -13,6 +14,25 @@ namespace {
 // Limits of one transaction of grouped rows.
 constexpr auto kTransactionTime = std::chrono::milliseconds(1000);
 constexpr int kTransactionRows = 50000;
+// Rows written by one statement at most.
+constexpr long long kGroupRows = 10000;
+// Rows written one by one at the start of a run.
+constexpr long long kSingleRows = 16;
+
+// An array literal of text elements (NULL for std::nullopt).
+void appendArrayElement(std::string& array, const std::optional<std::string>& value) {
+  array += array.size() > 1 ? "," : "";
+  if (!value) {
+    array += "NULL";
+    return;
+  }
+  array += '"';
+  for (char c : *value) {
+    if (c == '"' || c == '\\') array += '\\';
+    array += c;
+  }
+  array += '"';
+}
 
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
@@ -36,8 +56,9 @@ PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table
 
 PostgresRowWriter::~PostgresRowWriter() {
   // Statements are per session; let a long-lived connection forget them.
-  for (const auto& [columns, name] : m_statements)
-    PQclear(PQexec(m_connection, ("DEALLOCATE " + name).c_str()));
+  for (const auto* statements : {&m_statements, &m_groupStatements})
+    for (const auto& [columns, name] : *statements)
+      PQclear(PQexec(m_connection, ("DEALLOCATE " + name).c_str()));
 }
 
 void PostgresRowWriter::exec(const char* sql, const std::string& context) {
@@ -87,6 +108,155 @@ const std::string& PostgresRowWriter::statementFor(const std::vector<Change>& ch
   return m_statements.emplace(std::move(columns), std::move(name)).first->second;
 }
 
+const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& columns) {
+  auto found = m_groupStatements.find(columns);
+  if (found != m_groupStatements.end()) return found->second;
+
+  // UPDATE t SET c = u.n::type FROM unnest($1::text[], ..) AS u(k.., o.., n..)
+  // WHERE t.key = u.k::type AND t.c::text IS NOT DISTINCT FROM (u.o::type)::text:
+  // the row-by-row statement, for the rows of arrays.
+  const std::string target = "rowsmith_target", rows = "rowsmith_rows";
+  std::string set, where, arrays, names;
+  int parameter = 0;
+  auto addArray = [&](const std::string& name) {
+    arrays += (arrays.empty() ? "$" : ", $") + std::to_string(++parameter) + "::text[]";
+    names += (names.empty() ? "" : ", ") + name;
+  };
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
+    const auto& column = m_table.columns().at(m_keyColumns[i]);
+    addArray("k" + std::to_string(i));
+    where += (where.empty() ? "" : " AND ") + target + "." + quoteIdentifier(column.name) + " = " +
+             rows + ".k" + std::to_string(i) + "::" + column.typeName;
+  }
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const auto& column = m_table.columns().at(columns[i]);
+    const std::string name = quoteIdentifier(column.name), n = std::to_string(i);
+    addArray("o" + n);
+    addArray("n" + n);
+    set += (set.empty() ? "" : ", ") + name + " = " + rows + ".n" + n + "::" + column.typeName;
+    where += " AND " + target + "." + name + "::text IS NOT DISTINCT FROM (" + rows + ".o" + n +
+             "::" + column.typeName + ")::text";
+  }
+  const std::string sql = "UPDATE " + m_table.sqlName() + " AS " + target + " SET " + set +
+                          " FROM unnest(" + arrays + ") AS " + rows + "(" + names + ") WHERE " +
+                          where;
+  std::string name = nextStatementName();
+  PgResultPtr result(PQprepare(m_connection, name.c_str(), sql.c_str(), 0, nullptr));
+  if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+    throwPostgresError("Cannot prepare the update of table " + m_table.displayName(), m_connection,
+                       result.get());
+  return m_groupStatements.emplace(columns, std::move(name)).first->second;
+}
+
+void PostgresRowWriter::write(std::vector<std::string> key, std::vector<Change> changes) {
+  if (changes.empty()) return;
+  // Rows found by ctid are written one by one.
+  if (m_keyColumns.empty()) {
+    writeRow(key, changes);
+    return;
+  }
+  m_rows.push_back(Row{std::move(key), std::move(changes)});
+  // The first rows go one by one, then groups double up to their size: a
+  // short run, and a fault in its first rows, is reported on moving past
+  // its row, as rows written one by one would be.
+  const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
+  if (static_cast<long long>(m_rows.size()) >= limit) flush();
+}
+
+void PostgresRowWriter::flush() {
+  if (m_rows.empty()) return;
+  std::vector<Row> rows;
+  rows.swap(m_rows);
+  m_rowsApplied += static_cast<long long>(rows.size());
+  if (rows.size() == 1) {
+    writeRow(rows.front().key, rows.front().changes);
+    return;
+  }
+  beginTransaction();
+  const std::string where = "table " + m_table.displayName();
+
+  // The rows by the columns they change, each set with its arrays.
+  std::map<std::vector<int>, std::vector<std::string>> groups;
+  std::map<std::vector<int>, long long> groupRows;
+  for (const Row& row : rows) {
+    std::vector<int> columns;
+    for (const Change& change : row.changes) columns.push_back(change.column);
+    auto [entry, added] = groups.try_emplace(columns);
+    std::vector<std::string>& arrays = entry->second;
+    if (added) arrays.assign(m_keyColumns.size() + 2 * columns.size(), "{");
+    std::size_t a = 0;
+    for (const std::string& part : row.key) appendArrayElement(arrays[a++], part);
+    for (const Change& change : row.changes) {
+      appendArrayElement(arrays[a++], change.oldValue);
+      appendArrayElement(arrays[a++], change.newValue);
+    }
+    ++groupRows[columns];
+  }
+
+  groupExec("SAVEPOINT rowsmith_group", "Cannot write to " + where);
+  bool applied = true;
+  for (auto& [columns, arrays] : groups) {
+    std::vector<const char*> values;
+    for (std::string& array : arrays) {
+      array += '}';
+      values.push_back(array.c_str());
+    }
+    PgResultPtr result(PQexecPrepared(m_connection, groupStatementFor(columns).c_str(),
+                                      static_cast<int>(values.size()), values.data(), nullptr,
+                                      nullptr, 0));
+    if (PQstatus(m_connection) != CONNECTION_OK) {
+      m_inTransaction = false;
+      throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, result.get()) +
+                  m_group.rolledBack());
+    }
+    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK ||
+        std::string(PQcmdTuples(result.get())) != std::to_string(groupRows[columns])) {
+      applied = false;
+      break;
+    }
+  }
+  if (applied) {
+    groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot write to " + where);
+    m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
+    m_rowsInTransaction += static_cast<int>(rows.size());
+    if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+    return;
+  }
+  // Row by row again, from before the group, to find the row to report.
+  groupExec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
+  groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
+  for (const Row& row : rows) writeRow(row.key, row.changes);
+}
+
+void PostgresRowWriter::groupExec(const char* sql, const std::string& context) {
+  try {
+    exec(sql, context);
+  } catch (const Error& e) {
+    // A lost connection takes the open group with it.
+    if (PQstatus(m_connection) == CONNECTION_OK) throw;
+    m_inTransaction = false;
+    throw Error(e.what() + m_group.rolledBack());
+  }
+}
+
+void PostgresRowWriter::beginTransaction() {
+  if (m_inTransaction) return;
+  exec("BEGIN", "Cannot start a transaction on table " + m_table.displayName());
+  m_inTransaction = true;
+  // The plan made for a group's first arrays (a join that reads the whole
+  // table, for a large group) must not stay; the generic plan looks each key
+  // up. For this transaction only: the connection is the user's.
+  if (!m_keyColumns.empty() && PQserverVersion(m_connection) >= 120000)
+    exec("SET LOCAL plan_cache_mode = force_generic_plan",
+         "Cannot start a transaction on table " + m_table.displayName());
+  m_rowsInTransaction = 0;
+  m_transactionStart = std::chrono::steady_clock::now();
+}
+
+bool PostgresRowWriter::commitDue() const {
+  return std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime;
+}
+
 std::string PostgresRowWriter::describeKey(const std::vector<std::string>& key) const {
   if (m_keyColumns.empty()) return "row " + (key.size() > 1 ? key[1] : std::string());
   std::string out;
@@ -97,9 +267,8 @@ std::string PostgresRowWriter::describeKey(const std::vector<std::string>& key) 
   return out;
 }
 
-void PostgresRowWriter::write(const std::vector<std::string>& key,
-                              const std::vector<Change>& changes) {
-  if (changes.empty()) return;
+void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
+                                 const std::vector<Change>& changes) {
   const std::string& statement = statementFor(changes);
 
   std::vector<const char*> values;
@@ -111,12 +280,7 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
 
   std::string keyText = describeKey(key);
   const std::string where = "table " + m_table.displayName() + ", key " + keyText;
-  if (!m_inTransaction) {
-    exec("BEGIN", "Cannot start a transaction on table " + m_table.displayName());
-    m_inTransaction = true;
-    m_rowsInTransaction = 0;
-    m_transactionStart = std::chrono::steady_clock::now();
-  }
+  beginTransaction();
 
   // Savepoint, update and release travel together: one round trip per row.
   if (!PQenterPipelineMode(m_connection))
@@ -175,22 +339,25 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       lost = m_group.rolledBack();
       exec("ROLLBACK", "Cannot undo the failed write to " + where);
     }
-    commit();
+    commitTransaction();
     throw Error("Cannot write to " + where + ": " + message + lost);
   }
   if (affected == "0") {
-    commit();
+    commitTransaction();
     throw Error("Row changed by another user since it was read: " + where);
   }
 
   m_group.rowWritten(std::move(keyText));
   ++m_rowsInTransaction;
-  if (m_rowsInTransaction >= kTransactionRows ||
-      std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
-    commit();
+  if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
 }
 
 void PostgresRowWriter::commit() {
+  flush();
+  commitTransaction();
+}
+
+void PostgresRowWriter::commitTransaction() {
   if (!m_inTransaction) return;
   m_inTransaction = false;
   try {
