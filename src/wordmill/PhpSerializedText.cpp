@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace rowsmith::wordmill {
@@ -53,15 +54,17 @@ class Walker {
          bool keys)
       : m_text(text), m_out(out), m_editor(editor), m_keys(keys) {}
 
+  // Reads the value at the start of the text. Whatever follows it is copied
+  // as it is: PHP's unserialize does not look at it either.
   bool whole(int depth) {
     if (!value(depth)) return false;
-    while (m_pos < m_text.size() && isSpace(m_text[m_pos])) ++m_pos;
-    if (m_pos != m_text.size()) return false;
     if (m_out) m_out->append(m_text.substr(m_copied));
     return true;
   }
 
  private:
+  enum class Role { kValue, kKey, kPropertyName };
+
   // An array key as PHP holds it, before and after the editor saw it.
   struct KeyRecord {
     std::string before;
@@ -70,8 +73,12 @@ class Walker {
 
   bool value(int depth) {
     if (depth > PhpSerializedText::kMaxDepth || m_pos >= m_text.size()) return false;
+    const char kind = m_text[m_pos];
+    // PHP numbers every value but R: from 1, in the order it reads them;
+    // references point back at those numbers.
+    if (kind != 'R') m_slots.push_back(kind == 'O' || kind == 'C' || kind == 'E' || kind == 'r');
     std::size_t count = 0;
-    switch (m_text[m_pos]) {
+    switch (kind) {
       case 'N':
         return literal("N;");
       case 'b':
@@ -81,23 +88,26 @@ class Walker {
       case 'd':
         return literal("d:") && real() && literal(";");
       case 's':
-        return string(false, depth, nullptr);
+        return string(Role::kValue, depth, nullptr);
       case 'r':
-        return literal("r:") && digits() && literal(";");
+        // An object read before this one.
+        return literal("r:") && number(count) && literal(";") && count >= 1 &&
+               count < m_slots.size() && m_slots[count - 1];
       case 'R':
-        return literal("R:") && digits() && literal(";");
+        return literal("R:") && number(count) && literal(";") && count >= 1 &&
+               count <= m_slots.size();
       case 'a':
         return literal("a:") && number(count) && literal(":{") && members(count, true, depth + 1) &&
                literal("}");
       case 'O':
-        return literal("O:") && quoted() && literal(":") && number(count) && literal(":{") &&
+        return literal("O:") && className() && literal(":") && number(count) && literal(":{") &&
                members(count, false, depth + 1) && literal("}");
       case 'C':
         // A class's own format: its payload is kept as it is.
-        return literal("C:") && quoted() && literal(":") && number(count) && literal(":{") &&
+        return literal("C:") && className() && literal(":") && number(count) && literal(":{") &&
                skip(count) && literal("}");
       case 'E':
-        return literal("E:") && quoted() && literal(";");
+        return literal("E:") && enumCase() && literal(";");
       default:
         return false;
     }
@@ -119,7 +129,10 @@ class Walker {
         if (checkKeys)
           key.before = key.after = integerKeyIdentity(m_text.substr(start, m_pos - 1 - start));
       } else if (m_text[m_pos] == 's') {
-        if (!string(isArray, depth, checkKeys ? &key : nullptr)) return false;
+        if (!string(isArray ? Role::kKey : Role::kPropertyName, depth,
+                    checkKeys ? &key : nullptr)) {
+          return false;
+        }
       } else {
         return false;
       }
@@ -134,8 +147,8 @@ class Walker {
     return !changed || distinctCount(std::move(after)) == distinctCount(std::move(before));
   }
 
-  // s:N:"bytes"; as a value or, with isKey, as an array key.
-  bool string(bool isKey, int depth, KeyRecord* key) {
+  // s:N:"bytes"; in one of its roles.
+  bool string(Role role, int depth, KeyRecord* key) {
     const std::size_t start = m_pos;
     std::size_t length = 0;
     if (!(literal("s:") && number(length) && literal(":\"") && skip(length) && literal("\";"))) {
@@ -143,7 +156,8 @@ class Walker {
     }
     const std::string_view bytes = m_text.substr(m_pos - 2 - length, length);
     if (key) key->before = key->after = stringKeyIdentity(bytes);
-    if (!m_out || (isKey && !m_keys)) return true;
+    const bool isKey = role == Role::kKey;
+    if (!m_out || role == Role::kPropertyName || (isKey && !m_keys)) return true;
     std::string edited;
     switch ((*m_editor)(bytes, edited, isKey, depth)) {
       case Edit::kKeep:
@@ -213,10 +227,33 @@ class Walker {
     return m_pos > start;
   }
 
-  // N:"bytes": a class name, an enum case.
-  bool quoted() {
+  // N:"bytes"; false or the bytes.
+  std::optional<std::string_view> quoted() {
     std::size_t length = 0;
-    return number(length) && literal(":\"") && skip(length) && literal("\"");
+    if (!(number(length) && literal(":\"") && skip(length) && literal("\""))) return std::nullopt;
+    return m_text.substr(m_pos - 1 - length, length);
+  }
+
+  // N:"Name", with only the bytes PHP allows in a class name.
+  bool className() {
+    const auto name = quoted();
+    return name && isName(*name, true);
+  }
+
+  // N:"Class:Case".
+  bool enumCase() {
+    const auto name = quoted();
+    if (!name) return false;
+    const std::size_t colon = name->find(':');
+    return colon != std::string_view::npos && isName(name->substr(0, colon), true) &&
+           isName(name->substr(colon + 1), false) && !isDigit((*name)[colon + 1]);
+  }
+
+  static bool isName(std::string_view name, bool withBackslash) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [&](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '_' ||
+             (withBackslash && c == '\\') || static_cast<unsigned char>(c) >= 0x80;
+    });
   }
 
   bool skip(std::size_t length) {
@@ -229,6 +266,8 @@ class Walker {
   std::string* m_out;
   const PhpSerializedText::StringEditor* m_editor;
   bool m_keys;
+  // For each value read so far, whether it is an object.
+  std::vector<bool> m_slots;
   std::size_t m_pos = 0;
   // Everything before this has been written to m_out.
   std::size_t m_copied = 0;
@@ -238,13 +277,12 @@ class Walker {
 
 bool PhpSerializedText::looksSerialized(std::string_view text) {
   while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-  // A string, an array, an object or a kept form: its letter, a colon, a
-  // number and the start of what the number measures.
-  if (text.size() >= 3 && text[1] == ':' && isDigit(text[2]) &&
+  // A string, an array, an object or a kept form: its letter and a colon
+  // are enough, so that a value whose length or count was damaged is still
+  // taken for what it was meant to be.
+  if (text.size() >= 2 && text[1] == ':' &&
       std::string_view("saOCES").find(text[0]) != std::string_view::npos) {
-    std::size_t end = 2;
-    while (end < text.size() && isDigit(text[end])) ++end;
-    return text.substr(end).starts_with(text[0] == 'a' ? ":{" : ":\"");
+    return true;
   }
   // A scalar only when it is all there is.
   return isValid(text);
