@@ -10,9 +10,10 @@
 //   serialized  the output unserializes, to what the input gives with the text replaced in every
 //               string (a string that itself unserializes has the text replaced inside it, one
 //               that starts like serialized text but does not unserialize is kept)
+//   serialized-json  as serialized, and a string that decodes as a JSON object or array has the
+//               text replaced in its string values
 //   json        the output decodes, to what the input gives with the text replaced in every
 //               string value (object keys stay as they are)
-//   unchanged   the output is the input, byte for byte
 //   damaged     when the input unserializes, as for serialized; when it does not, the output is
 //               the input ("ok") or the input with the text replaced as in plain text ("whole")
 // Prints one line per record: "ok", or what is wrong.
@@ -26,7 +27,7 @@ function unserialized(string $text, &$value): bool {
 // text replaced in strings when $find is given. Arrays and objects, of any class, known or not,
 // are walked through their members; a string that itself unserializes is walked too, and one
 // that starts like serialized text but does not unserialize is kept as it is, as the step does.
-function leaves($value, string $path, ?string $find, ?string $with, array &$out): void {
+function leaves($value, string $path, ?string $find, ?string $with, array &$out, bool $json = false): void {
     // A reference can make an array hold itself.
     if (substr_count($path, '/') > 40) {
         $out[] = [$path, 'deep'];
@@ -35,11 +36,14 @@ function leaves($value, string $path, ?string $find, ?string $with, array &$out)
     if (is_array($value) || is_object($value)) {
         $out[] = [$path, gettype($value)];
         foreach ((array) $value as $key => $member) {
-            leaves($member, "$path/$key", $find, $with, $out);
+            leaves($member, "$path/$key", $find, $with, $out, $json);
         }
     } elseif (is_string($value) && unserialized($value, $inner)) {
         $out[] = [$path, 'serialized'];
-        leaves($inner, "$path>", $find, $with, $out);
+        leaves($inner, "$path>", $find, $with, $out, $json);
+    } elseif ($json && is_string($value) && is_array($decoded = json_decode($value, true))) {
+        $out[] = [$path, 'json'];
+        leaves($decoded, "$path>", $find, $with, $out, $json);
     } elseif (is_string($value) && $find !== null && !preg_match('/^[ \t\n\r\v\f]*[saOCES]:/', $value)) {
         $out[] = [$path, 'string', str_replace($find, $with, $value)];
     } else {
@@ -62,6 +66,7 @@ function replacedInJson($value, string $find, string $with) {
 function verdict(string $kind, string $find, string $with, string $in, string $out): string {
     switch ($kind) {
         case 'serialized':
+        case 'serialized-json':
             if (!unserialized($in, $before)) {
                 return 'the input does not unserialize';
             }
@@ -70,8 +75,8 @@ function verdict(string $kind, string $find, string $with, string $in, string $o
             }
             $expected = [];
             $actual = [];
-            leaves($before, '', $find, $with, $expected);
-            leaves($after, '', null, null, $actual);
+            leaves($before, '', $find, $with, $expected, $kind === 'serialized-json');
+            leaves($after, '', null, null, $actual, $kind === 'serialized-json');
             return serialize($actual) === serialize($expected) ? 'ok' : 'unserializes to another value';
         case 'json':
             try {
@@ -81,8 +86,6 @@ function verdict(string $kind, string $find, string $with, string $in, string $o
                 return 'not JSON: ' . $e->getMessage();
             }
             return $after === replacedInJson($before, $find, $with) ? 'ok' : 'decodes to another value';
-        case 'unchanged':
-            return $out === $in ? 'ok' : 'the value was changed';
         case 'damaged':
             if (unserialized($in, $ignored)) {
                 return verdict('serialized', $find, $with, $in, $out);
