@@ -51,6 +51,7 @@ TEST(JsonStringsStep, RewritesStringValuesAndKeepsEverythingElse) {
       // A string that becomes NULL becomes JSON's null.
       {R"(json-strings { null-if "N/A" })", R"({"a":"N/A","b":["N/A"]})",
        R"({"a":null,"b":[null]})"},
+      {R"(json-strings { null-if "N/A" })", R"( "N/A" )", " null "},
   });
 }
 
