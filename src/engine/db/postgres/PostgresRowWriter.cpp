@@ -1,6 +1,7 @@
 #include "engine/db/postgres/PostgresRowWriter.h"
 
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "common/Error.h"
@@ -23,6 +24,9 @@ std::string quoteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
+// SQLSTATE of "canceling statement due to lock timeout".
+constexpr const char* kLockNotAvailable = "55P03";
+
 std::string nextStatementName() {
   static std::atomic<unsigned> counter{0};
   return "rowsmith_update_" + std::to_string(++counter);
@@ -31,8 +35,11 @@ std::string nextStatementName() {
 }  // namespace
 
 PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table,
-                                     std::vector<int> keyColumns)
-    : m_connection(connection), m_table(std::move(table)), m_keyColumns(std::move(keyColumns)) {}
+                                     std::vector<int> keyColumns, PostgresCanceller* canceller)
+    : m_connection(connection),
+      m_canceller(canceller),
+      m_table(std::move(table)),
+      m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
   // Statements are per session; let a long-lived connection forget them.
@@ -110,6 +117,10 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
     values.push_back(change.oldValue ? change.oldValue->c_str() : nullptr);
 
   const std::string where = "table " + m_table.displayName() + ", key " + describeKey(key);
+  if (m_canceller && m_canceller->requested()) {
+    commit();
+    throw Cancelled("Cancelled before writing to " + where);
+  }
   if (!m_inTransaction) {
     exec("BEGIN", "Cannot start a transaction on table " + m_table.displayName());
     m_inTransaction = true;
@@ -118,11 +129,14 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   }
 
   // Savepoint, update and release travel together: one round trip per row.
+  // The server answers the savepoint at once (the flush request), so that
+  // the UPDATE is known to run under it while it waits for a lock.
   if (!PQenterPipelineMode(m_connection))
     throwPostgresError("Cannot write to " + where, m_connection, nullptr);
   const bool sent =
       PQsendQueryParams(m_connection, "SAVEPOINT rowsmith_row", 0, nullptr, nullptr, nullptr,
                         nullptr, 0) &&
+      PQsendFlushRequest(m_connection) &&
       PQsendQueryPrepared(m_connection, statement.c_str(), static_cast<int>(values.size()),
                           values.data(), nullptr, nullptr, 0) &&
       PQsendQueryParams(m_connection, "RELEASE SAVEPOINT rowsmith_row", 0, nullptr, nullptr,
@@ -134,6 +148,10 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   bool savepointSet = false;
   std::string affected;
   for (int command = 0; sent && command < 3; ++command) {
+    // Only the UPDATE may be interrupted, once its savepoint is set: the
+    // savepoint is what undoes it alone.
+    std::optional<PostgresCanceller::Window> window;
+    if (command == 1 && savepointSet) window.emplace(m_canceller, m_connection);
     while (PGresult* raw = PQgetResult(m_connection)) {
       PgResultPtr result(raw);
       const ExecStatusType status = PQresultStatus(raw);
@@ -162,6 +180,9 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   }
   if (failure) {
     const std::string message = postgresMessage(m_connection, failure.get());
+    const bool cancelled = m_canceller && m_canceller->interrupted(failure.get());
+    const char* state = PQresultErrorField(failure.get(), PG_DIAG_SQLSTATE);
+    const bool lockTimedOut = state && std::string(state) == kLockNotAvailable;
     // Undo this row alone and keep the rows before it.
     if (savepointSet)
       exec("ROLLBACK TO SAVEPOINT rowsmith_row", "Cannot undo the failed write to " + where);
@@ -170,6 +191,14 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       exec("ROLLBACK", "Cannot undo the failed write to " + where);
     }
     commit();
+    if (cancelled) throw Cancelled("Cancelled while writing to " + where);
+    if (lockTimedOut)
+      throw Error("Cannot write to " + where +
+                  ": another session held a lock on the row (or its table) for longer than the "
+                  "lock timeout of " +
+                  lockTimeoutText() +
+                  "; end that session's transaction, or set a longer Lock Timeout (in seconds) "
+                  "in the connection string");
     throw Error("Cannot write to " + where + ": " + message);
   }
   if (affected == "0") {
@@ -181,6 +210,13 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   if (m_rowsInTransaction >= kTransactionRows ||
       std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
     commit();
+}
+
+std::string PostgresRowWriter::lockTimeoutText() const {
+  PgResultPtr shown(PQexec(m_connection, "SHOW lock_timeout"));
+  if (!shown || PQresultStatus(shown.get()) != PGRES_TUPLES_OK || PQntuples(shown.get()) != 1)
+    return "the session";
+  return PQgetvalue(shown.get(), 0, 0);
 }
 
 void PostgresRowWriter::commit() {
