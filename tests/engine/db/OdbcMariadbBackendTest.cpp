@@ -121,6 +121,40 @@ TEST_P(OdbcMariadb, RunWritesValuesTheServerCountsAsUnchanged) {
   std::filesystem::remove_all(folder);
 }
 
+// The driver names each column's alias: of a table joined with itself, the
+// appearance whose key the result holds is written, and the other
+// appearance's columns say why they are not. When the key picks out no one
+// appearance, the result is read-only.
+TEST_P(OdbcMariadb, SelfJoinWritesTheAppearanceThatHoldsTheKey) {
+  const auto emp = uniqueName("emp");
+  execute("CREATE TABLE " + emp + " (id INTEGER PRIMARY KEY, name VARCHAR(50), boss INTEGER)");
+  dropLater(emp);
+  execute("INSERT INTO " + emp + " VALUES (1, 'ann', NULL), (2, 'bob', 1), (3, 'cy', 2)");
+  const std::string join = " from " + emp + " e join " + emp + " b on b.id = e.boss order by e.id";
+
+  auto recordSet =
+      connection().open("select e.id, e.name, b.name as boss_name" + join, OpenOptions{});
+  ASSERT_TRUE(recordSet->supportsUpdates());
+  for (; !recordSet->eof(); recordSet->moveNext()) {
+    EXPECT_EQ(errorOf([&] { recordSet->setValue(2, "X"); }),
+              "Column boss_name comes from table " + emp +
+                  " read as b, but the rows written are those read as e; it cannot be written");
+    recordSet->setValue(1, readFieldText(*recordSet, 1) + "!");
+  }
+  recordSet->close();
+  EXPECT_EQ(readColumn(secondConnection(), "SELECT name FROM " + emp + " ORDER BY id"),
+            (Column{"ann", "bob!", "cy!"}));
+
+  for (const char* columns : {"e.name, b.name", "e.id, b.id, e.name"}) {
+    SCOPED_TRACE(columns);
+    auto readOnly = connection().open(std::string("select ") + columns + join, OpenOptions{});
+    EXPECT_FALSE(readOnly->supportsUpdates());
+    EXPECT_EQ(errorOf([&] { readOnly->setValue(1, "X"); }),
+              "The record set cannot be updated: the query reads table " + emp +
+                  " more than once (as b, e), and its key does not pick out one of them");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(OdbcMariadb, OdbcMariadb, ::testing::Values(mariadbTarget()),
                          BackendTargetName());
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "engine/db/api/StatementTableReads.h"
 #include "engine/db/postgres/PostgresError.h"
 #include "engine/db/postgres/PostgresStatementText.h"
 #include "engine/db/postgres/PostgresTableInfo.h"
@@ -169,6 +170,13 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
       m_whyReadOnly = table.displayName() + " is not a table";
       return;
   }
+  // The columns name their table but not the alias it was read through: a
+  // table read twice could have its rows mixed up. (Views are no concern:
+  // their columns name the view.)
+  m_whyReadOnly = StatementTableReads::whyNotUpdatable(
+      StatementTableReads::count(sql, table.name(), {}, StatementTableReads::Reads::ColumnSources),
+      table.displayName());
+  if (!m_whyReadOnly.empty()) return;
   if (PostgresStatementText::locksRows(sql)) {
     m_whyReadOnly = "the query locks its rows (FOR UPDATE or FOR SHARE)";
     return;

@@ -22,8 +22,9 @@ namespace rowsmith::db {
 // see them. Writes go through the user's connection (PostgresRowWriter).
 //
 // The result can be updated when its columns come from one table (PQftable)
-// that has a primary key, or that has none (rows are then found by tableoid
-// and ctid). Key columns missing from the select list are added to the
+// that the statement reads only once (PQftable names no alias: see
+// StatementTableReads) and that has a primary key, or that has none (rows
+// are then found by tableoid and ctid). Key columns missing from the select list are added to the
 // statement that runs, after the user's columns, and hidden. Expressions,
 // generated and system columns are read-only.
 //
