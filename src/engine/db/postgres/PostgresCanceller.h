@@ -15,8 +15,9 @@ namespace rowsmith::db {
 // requested() before it starts the next statement and gives up instead.
 //
 // Only statements inside a Window are ever interrupted: a reading statement,
-// or a row's UPDATE once its savepoint is set. BEGIN, SAVEPOINT, COMMIT and
-// ROLLBACK never are, so a cancel can undo no more than the row in hand.
+// or a row's write once it has kept the server busy for a moment (waiting
+// for a lock), when its savepoint is long set. BEGIN, COMMIT and ROLLBACK
+// never are, so a cancel undoes no more than the row in hand.
 //
 // Threading: cancel() and requested() may be called from any thread; windows
 // are opened only by the thread that owns the connections.

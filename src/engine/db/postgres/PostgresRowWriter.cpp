@@ -1,5 +1,7 @@
 #include "engine/db/postgres/PostgresRowWriter.h"
 
+#include <poll.h>
+
 #include <atomic>
 #include <optional>
 #include <utility>
@@ -26,6 +28,15 @@ std::string quoteIdentifier(const std::string& name) {
 
 // SQLSTATE of "canceling statement due to lock timeout".
 constexpr const char* kLockNotAvailable = "55P03";
+// A row's write that the server has not answered by then waits for a lock
+// (or a busy server): it may be cancelled.
+constexpr int kQuickAnswer = 100;  // milliseconds
+
+// Whether the server's answer arrives on `connection` within `milliseconds`.
+bool answersWithin(PGconn* connection, int milliseconds) {
+  pollfd socket{PQsocket(connection), POLLIN, 0};
+  return socket.fd < 0 || ::poll(&socket, 1, milliseconds) != 0;
+}
 
 std::string nextStatementName() {
   static std::atomic<unsigned> counter{0};
@@ -129,29 +140,29 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   }
 
   // Savepoint, update and release travel together: one round trip per row.
-  // The server answers the savepoint at once (the flush request), so that
-  // the UPDATE is known to run under it while it waits for a lock.
   if (!PQenterPipelineMode(m_connection))
     throwPostgresError("Cannot write to " + where, m_connection, nullptr);
   const bool sent =
       PQsendQueryParams(m_connection, "SAVEPOINT rowsmith_row", 0, nullptr, nullptr, nullptr,
                         nullptr, 0) &&
-      PQsendFlushRequest(m_connection) &&
       PQsendQueryPrepared(m_connection, statement.c_str(), static_cast<int>(values.size()),
                           values.data(), nullptr, nullptr, 0) &&
       PQsendQueryParams(m_connection, "RELEASE SAVEPOINT rowsmith_row", 0, nullptr, nullptr,
                         nullptr, nullptr, 0) &&
       PQpipelineSync(m_connection);
 
+  // A write that keeps the server busy waits for a lock: from then on a
+  // cancel may interrupt it. The savepoint before it is long set by then,
+  // and undoes this row alone.
+  std::optional<PostgresCanceller::Window> window;
+  if (sent && m_canceller && !answersWithin(m_connection, kQuickAnswer))
+    window.emplace(m_canceller, m_connection);
+
   // Results: one per command, each followed by a null, then the sync.
   PgResultPtr failure;
   bool savepointSet = false;
   std::string affected;
   for (int command = 0; sent && command < 3; ++command) {
-    // Only the UPDATE may be interrupted, once its savepoint is set: the
-    // savepoint is what undoes it alone.
-    std::optional<PostgresCanceller::Window> window;
-    if (command == 1 && savepointSet) window.emplace(m_canceller, m_connection);
     while (PGresult* raw = PQgetResult(m_connection)) {
       PgResultPtr result(raw);
       const ExecStatusType status = PQresultStatus(raw);
@@ -170,6 +181,7 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       if (synced) break;
     }
   }
+  window.reset();
   const std::string lostConnection = sent ? std::string() : postgresMessage(m_connection, nullptr);
   PQexitPipelineMode(m_connection);
 
@@ -180,7 +192,9 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   }
   if (failure) {
     const std::string message = postgresMessage(m_connection, failure.get());
-    const bool cancelled = m_canceller && m_canceller->interrupted(failure.get());
+    // A cancel that came before the savepoint was set (the server slow
+    // beyond belief) ends the transaction: that is no clean cancel.
+    const bool cancelled = savepointSet && m_canceller && m_canceller->interrupted(failure.get());
     const char* state = PQresultErrorField(failure.get(), PG_DIAG_SQLSTATE);
     const bool lockTimedOut = state && std::string(state) == kLockNotAvailable;
     // Undo this row alone and keep the rows before it.
