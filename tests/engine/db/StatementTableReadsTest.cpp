@@ -63,6 +63,8 @@ TEST(StatementTableReads, CountsEveryReadOfTheTable) {
       // A backslash escape leaves the standard reading a quote open.
       {"select 'it\\'s from emp' as x from dept", 0, 0},
       {"select 1 from emp e where exists (select 1 from emp /*! b */)", 2, 1},
+      {"(select * from emp)", 1, 1},
+      {"with w as (select 1) (select * from emp) union all (select * from emp)", 2, 2},
       {"select * from emp where name = 'open", -1, -1},
   };
   for (const Case& c : cases) {

@@ -171,6 +171,11 @@ References references(const std::vector<Token>& all, StatementTableReads::Reads 
         inner.inFrom = true;
         inner.expectTable = true;
         frame.expectTable = false;
+      } else if (place == 0 || frame.with == With::AfterBody || before == "UNION" ||
+                 before == "ALL" || before == "EXCEPT" || before == "INTERSECT") {
+        // The statement itself, or a part of a compound one, in parentheses.
+        inner.sourcesColumns = frame.sourcesColumns;
+        frame.with = With::None;
       }
       frames.push_back(inner);
       continue;
