@@ -1,6 +1,9 @@
 #include "engine/db/postgres/PostgresRowWriter.h"
 
+#include <poll.h>
+
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "common/Error.h"
@@ -23,6 +26,18 @@ std::string quoteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
+// SQLSTATE of "canceling statement due to lock timeout".
+constexpr const char* kLockNotAvailable = "55P03";
+// A row's write that the server has not answered by then waits for a lock
+// (or a busy server): it may be cancelled.
+constexpr int kQuickAnswer = 100;  // milliseconds
+
+// Whether the server's answer arrives on `connection` within `milliseconds`.
+bool answersWithin(PGconn* connection, int milliseconds) {
+  pollfd socket{PQsocket(connection), POLLIN, 0};
+  return socket.fd < 0 || ::poll(&socket, 1, milliseconds) != 0;
+}
+
 std::string nextStatementName() {
   static std::atomic<unsigned> counter{0};
   return "rowsmith_update_" + std::to_string(++counter);
@@ -31,8 +46,11 @@ std::string nextStatementName() {
 }  // namespace
 
 PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table,
-                                     std::vector<int> keyColumns)
-    : m_connection(connection), m_table(std::move(table)), m_keyColumns(std::move(keyColumns)) {}
+                                     std::vector<int> keyColumns, PostgresCanceller* canceller)
+    : m_connection(connection),
+      m_canceller(canceller),
+      m_table(std::move(table)),
+      m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
   // Statements are per session; let a long-lived connection forget them.
@@ -111,6 +129,10 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
 
   std::string keyText = describeKey(key);
   const std::string where = "table " + m_table.displayName() + ", key " + keyText;
+  if (m_canceller && m_canceller->requested()) {
+    commit();
+    throw Cancelled("Cancelled before writing to " + where);
+  }
   if (!m_inTransaction) {
     exec("BEGIN", "Cannot start a transaction on table " + m_table.displayName());
     m_inTransaction = true;
@@ -129,6 +151,13 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       PQsendQueryParams(m_connection, "RELEASE SAVEPOINT rowsmith_row", 0, nullptr, nullptr,
                         nullptr, nullptr, 0) &&
       PQpipelineSync(m_connection);
+
+  // A write that keeps the server busy waits for a lock: from then on a
+  // cancel may interrupt it. The savepoint before it is long set by then,
+  // and undoes this row alone.
+  std::optional<PostgresCanceller::Window> window;
+  if (sent && m_canceller && !answersWithin(m_connection, kQuickAnswer))
+    window.emplace(m_canceller, m_connection);
 
   // Results: one per command, each followed by a null, then the sync.
   PgResultPtr failure;
@@ -153,6 +182,7 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       if (synced) break;
     }
   }
+  window.reset();
   const std::string lostConnection = sent ? std::string() : postgresMessage(m_connection, nullptr);
   PQexitPipelineMode(m_connection);
 
@@ -166,6 +196,11 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   }
   if (failure) {
     const std::string message = postgresMessage(m_connection, failure.get());
+    // A cancel that came before the savepoint was set (the server slow
+    // beyond belief) ends the transaction: that is no clean cancel.
+    const bool cancelled = savepointSet && m_canceller && m_canceller->interrupted(failure.get());
+    const char* state = PQresultErrorField(failure.get(), PG_DIAG_SQLSTATE);
+    const bool lockTimedOut = state && std::string(state) == kLockNotAvailable;
     // Undo this row alone and keep the rows before it.
     std::string lost;
     if (savepointSet)
@@ -176,6 +211,15 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
       exec("ROLLBACK", "Cannot undo the failed write to " + where);
     }
     commit();
+    if (cancelled) throw Cancelled("Cancelled while writing to " + where);
+    if (lockTimedOut)
+      throw Error("Cannot write to " + where +
+                  ": another session held a lock on the row (or its table) for longer than the "
+                  "lock timeout of " +
+                  lockTimeoutText() +
+                  "; end that session's transaction, or set a longer Lock Timeout (in seconds) "
+                  "in the connection string" +
+                  lost);
     throw Error("Cannot write to " + where + ": " + message + lost);
   }
   if (affected == "0") {
@@ -188,6 +232,13 @@ void PostgresRowWriter::write(const std::vector<std::string>& key,
   if (m_rowsInTransaction >= kTransactionRows ||
       std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
     commit();
+}
+
+std::string PostgresRowWriter::lockTimeoutText() const {
+  PgResultPtr shown(PQexec(m_connection, "SHOW lock_timeout"));
+  if (!shown || PQresultStatus(shown.get()) != PGRES_TUPLES_OK || PQntuples(shown.get()) != 1)
+    return "the session";
+  return PQgetvalue(shown.get(), 0, 0);
 }
 
 void PostgresRowWriter::commit() {

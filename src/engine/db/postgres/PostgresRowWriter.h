@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/db/api/CommitGroup.h"
+#include "engine/db/postgres/PostgresCanceller.h"
 #include "engine/db/postgres/PostgresHandles.h"
 #include "engine/db/postgres/PostgresTableInfo.h"
 
@@ -25,12 +26,18 @@ namespace rowsmith::db {
 // that loses the whole open group (a lost connection, a failed commit) says
 // so and names the last row kept (CommitGroup).
 //
+// A row locked by another session is waited for up to the session's lock
+// timeout; then the write fails with a message that names the row. The
+// wait can be interrupted through `canceller`: the row in hand keeps its old
+// values, the rows before it are committed and rowsmith::Cancelled is raised.
+//
 // Threading: used by the thread that owns the connection.
 class PostgresRowWriter {
  public:
   // How the row is found: the primary key's columns (attribute numbers), or
-  // when empty, tableoid and ctid.
-  PostgresRowWriter(PGconn* connection, PostgresTableInfo table, std::vector<int> keyColumns);
+  // when empty, tableoid and ctid. `canceller` may be null.
+  PostgresRowWriter(PGconn* connection, PostgresTableInfo table, std::vector<int> keyColumns,
+                    PostgresCanceller* canceller = nullptr);
   ~PostgresRowWriter();
   PostgresRowWriter(const PostgresRowWriter&) = delete;
   PostgresRowWriter& operator=(const PostgresRowWriter&) = delete;
@@ -55,7 +62,10 @@ class PostgresRowWriter {
   std::string describeKey(const std::vector<std::string>& key) const;
   void exec(const char* sql, const std::string& context);
 
+  std::string lockTimeoutText() const;
+
   PGconn* m_connection;
+  PostgresCanceller* m_canceller;
   PostgresTableInfo m_table;
   std::vector<int> m_keyColumns;
   // Prepared UPDATE statements by the attribute numbers they change.
