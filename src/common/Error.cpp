@@ -9,4 +9,6 @@ Error::Error(const std::string& message, std::string className)
 
 SilentAbort::SilentAbort() : Error("Operation aborted", "EAbort") {}
 
+Cancelled::Cancelled(const std::string& message) : Error(message, "EAbort") {}
+
 }  // namespace rowsmith

@@ -28,4 +28,12 @@ class SilentAbort : public Error {
   SilentAbort();
 };
 
+// A statement interrupted because the user cancelled while it waited for the
+// database (db::Connection::cancel): the operation ends as cancelled, not as
+// failed. Raised only after a cancel was asked for.
+class Cancelled : public Error {
+ public:
+  explicit Cancelled(const std::string& message);
+};
+
 }  // namespace rowsmith

@@ -55,7 +55,11 @@ TDataThread::TDataThread(std::unique_ptr<TSettings> settings, std::shared_ptr<Ru
 // The running thread itself may drop the last reference at its end.
 TDataThread::~TDataThread() { joinOrDetach(m_thread); }
 
-void TDataThread::Terminate() noexcept { m_terminated.store(true, std::memory_order_relaxed); }
+void TDataThread::Terminate() noexcept {
+  m_terminated.store(true, std::memory_order_relaxed);
+  std::lock_guard lock(m_connectionMutex);
+  if (m_connection) m_connection->cancel();
+}
 
 bool TDataThread::Terminated() const noexcept {
   return m_terminated.load(std::memory_order_relaxed);
@@ -112,7 +116,13 @@ void TDataThread::Execute() {
     m_observer->attachThread(shared_from_this());
 
     setStatus("Connecting to database...");
-    m_connection = m_connect(m_settings->dataSource);
+    {
+      auto connection = m_connect(m_settings->dataSource);
+      std::lock_guard lock(m_connectionMutex);
+      m_connection = std::move(connection);
+      // A cancel that came while connecting holds for what follows.
+      if (Terminated()) m_connection->cancel();
+    }
     db::OpenOptions options;
     options.prepared = true;
     options.cursorType = db::OpenOptions::CursorType::Dynamic;
@@ -120,10 +130,15 @@ void TDataThread::Execute() {
     options.lockType = db::OpenOptions::LockType::Optimistic;
 
     setStatus("Generating result set...");
-    m_query = m_connection->open(jobStatement(*m_settings, *m_connection), options);
+    try {
+      m_query = m_connection->open(jobStatement(*m_settings, *m_connection), options);
+    } catch (const Cancelled&) {
+      // Cancelled while the query was opened: the run ends with no row.
+      if (!Terminated()) throw;
+    }
     // Filters pair with fields by position: a table changed since the job
     // was saved must not move them onto other columns.
-    ColumnNameCheck::verify(m_settings->columnNames, *m_query);
+    if (m_query) ColumnNameCheck::verify(m_settings->columnNames, *m_query);
     processRows();
   } catch (...) {
     handleError(std::current_exception());
@@ -136,7 +151,7 @@ void TDataThread::Execute() {
 
 void TDataThread::processRows() {
   long long n = 0;
-  if (m_query->isOpen()) {
+  if (m_query && m_query->isOpen()) {
     // Below 1 when the backend cannot tell.
     const long long total = m_query->recordCount();
     if (!m_query->eof()) {
@@ -155,21 +170,30 @@ void TDataThread::processRows() {
         }
         // Cancelling leaves the row in hand: closing discards its writes,
         // so the count reported is the rows moved past.
-        if (Terminated()) {
+        if (Terminated() || !moveToNextRow()) {
           --n;
           break;
         }
-        m_query->moveNext();
       }
     }
   }
-  m_query->close();
+  if (m_query) m_query->close();
 
   std::string text = Terminated() ? "Terminated by user. " : "Complete. ";
   appendNumber(text, n);
   text += " rows processed.";
   setStatus(text);
   m_observer->setFinished();
+}
+
+bool TDataThread::moveToNextRow() {
+  try {
+    m_query->moveNext();
+    return true;
+  } catch (const Cancelled&) {
+    if (!Terminated()) throw;
+    return false;
+  }
 }
 
 void TDataThread::transformRow(int fieldCount) {
@@ -281,7 +305,12 @@ void TDataThread::cleanUp() {
     }
     m_query.reset();
   }
-  m_connection.reset();
+  std::unique_ptr<db::Connection> connection;
+  {
+    std::lock_guard lock(m_connectionMutex);
+    connection = std::move(m_connection);
+  }
+  connection.reset();
 }
 
 }  // namespace rowsmith

@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,7 +33,9 @@ struct RunOptions {
 // on its own connection and passes every row's filtered columns through
 // their filters, writing the values that change back into the same row (see
 // RunOptions). It reports each step to its observer and stops after the
-// current row when asked to (Terminate); that row keeps its old values.
+// current row when asked to (Terminate); that row keeps its old values. A
+// statement that waits for the database then (a locked row, a long query) is
+// interrupted.
 //
 // Values that can only be read as "BLOB" (binary data and other values
 // without a text form) are left as they are: writing the text "BLOB" back
@@ -58,7 +61,8 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   TDataThread(const TDataThread&) = delete;
   TDataThread& operator=(const TDataThread&) = delete;
 
-  // Asks the run to stop after the row it is on.
+  // Asks the run to stop after the row it is on, and interrupts what its
+  // connection waits for (db::Connection::cancel).
   void Terminate() noexcept;
   bool Terminated() const noexcept;
   // Blocks until the run's thread has ended. Not to be called on that
@@ -88,6 +92,9 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
 
   void Execute();
   void processRows();
+  // Moves past the row in hand; false when a cancel interrupted what that
+  // waited for (the row then keeps its old values).
+  bool moveToNextRow();
   void transformRow(int fieldCount);
   void setStatus(const std::string& text);
   void setRowStatus(long long row, long long total);
@@ -103,6 +110,9 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   std::string m_statusMessage;
   std::unique_ptr<CompiledFilterList> m_filters;
   std::shared_ptr<wordmill::FilterApplication> m_server;
+  // Set and cleared under m_connectionMutex, which Terminate() holds while
+  // it cancels.
+  std::mutex m_connectionMutex;
   std::unique_ptr<db::Connection> m_connection;
   std::unique_ptr<db::RecordSet> m_query;
   std::atomic<bool> m_terminated{false};

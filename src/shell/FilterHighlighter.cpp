@@ -12,7 +12,7 @@ namespace {
 // The blanks the filter language separates words with.
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\v' || c == u'\f'; }
 
-bool endsWord(QChar c) { return isBlank(c) || c == u'"' || c == u'#'; }
+bool endsWord(QChar c) { return isBlank(c) || c == u'"' || c == u'#' || c == u'{' || c == u'}'; }
 
 bool isHexDigit(QChar c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
@@ -74,6 +74,10 @@ void FilterHighlighter::highlightBlock(const QString& line) {
       return;
     } else if (c == u'"') {
       at = highlightText(line, at);
+    } else if (c == u'{' || c == u'}') {
+      // A step may follow the brace that opens a structured step's steps.
+      stepSeen = c == u'}';
+      ++at;
     } else {
       int end = at;
       while (end < line.size() && !endsWord(line[end])) ++end;

@@ -10,10 +10,10 @@ class QTextDocument;
 namespace rowsmith::gui {
 
 // Colours the text of a filter (.fll) as the filter language reads it, line
-// by line: the step name that starts a line (a name that is not a step is
-// underlined as a fault), texts in double quotes (a text without its closing
-// quote is underlined), the options after them, and "#" comments outside
-// texts.
+// by line: the step name that starts a line or follows a "{" (a name that is
+// not a step is underlined as a fault), texts in double quotes (a text
+// without its closing quote is underlined), the options after them, and "#"
+// comments outside texts. Braces keep the plain colour.
 //
 // Threading: UI thread only.
 class FilterHighlighter : public QSyntaxHighlighter {

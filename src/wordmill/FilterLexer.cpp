@@ -95,9 +95,14 @@ std::vector<FilterToken> FilterLexer::tokenise(std::string_view line, int lineNu
       for (auto& offset : token.sourceOffsets) offset += pos + 1;
       token.sourceOffsets.push_back(end);
       pos = end + 1;
+    } else if (c == '{' || c == '}') {
+      token.kind = c == '{' ? FilterToken::Kind::kOpenBrace : FilterToken::Kind::kCloseBrace;
+      token.text = std::string(1, c);
+      ++pos;
     } else {
       std::size_t end = pos;
-      while (end < line.size() && !isBlank(line[end]) && line[end] != '"' && line[end] != '#') {
+      while (end < line.size() && !isBlank(line[end]) && line[end] != '"' && line[end] != '#' &&
+             line[end] != '{' && line[end] != '}') {
         ++end;
       }
       token.kind = FilterToken::Kind::kWord;

@@ -9,8 +9,9 @@
 namespace rowsmith::wordmill {
 
 // Splits filter source lines into tokens. Words are runs of characters up to
-// white space, a double quote or "#"; "#" outside a text starts a comment
-// that runs to the end of the line. Texts are in double quotes with the
+// white space, a double quote, a brace or "#"; "{" and "}" are tokens of
+// their own; "#" outside a text starts a comment that runs to the end of the
+// line. Texts are in double quotes with the
 // escapes \\ \" \n \r \t and \xHH; any other backslash pair is kept as it
 // stands, so regex patterns read as PCRE2 reads them.
 //

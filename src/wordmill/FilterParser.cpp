@@ -8,8 +8,10 @@
 #include "wordmill/CaseStep.h"
 #include "wordmill/FilterCompileError.h"
 #include "wordmill/FilterLexer.h"
+#include "wordmill/JsonStringsStep.h"
 #include "wordmill/NullIfStep.h"
 #include "wordmill/PairsStep.h"
+#include "wordmill/PhpSerializedStep.h"
 #include "wordmill/RegexStep.h"
 #include "wordmill/ReplaceStep.h"
 #include "wordmill/StepArgumentError.h"
@@ -20,12 +22,14 @@ namespace rowsmith::wordmill {
 
 namespace {
 
-// What one line gives a step's builder.
+// What one line gives a step's builder, and for a structured step the steps
+// in its braces.
 struct StepArguments {
   std::vector<std::string> texts;
   std::vector<std::string> options;
   const std::string& filterPath;
   std::string where;  // "filter PATH, line N"
+  std::vector<std::unique_ptr<const FilterStep>> steps;
 
   bool has(std::string_view option) const {
     return std::find(options.begin(), options.end(), option) != options.end();
@@ -37,7 +41,9 @@ struct StepForm {
   std::size_t textCount;
   std::vector<std::string_view> options;
   std::string_view usage;
-  std::function<std::unique_ptr<const FilterStep>(const StepArguments&)> build;
+  std::function<std::unique_ptr<const FilterStep>(StepArguments&)> build;
+  // Whether the step holds steps in braces.
+  bool holdsSteps = false;
 };
 
 template <typename Step, typename... Args>
@@ -46,7 +52,7 @@ std::unique_ptr<const FilterStep> make(Args&&... args) {
 }
 
 const std::vector<StepForm>& stepForms() {
-  using A = const StepArguments&;
+  using A = StepArguments&;
   static const std::vector<StepForm> forms = {
       {"replace",
        2,
@@ -107,6 +113,18 @@ const std::vector<StepForm>& stepForms() {
        [](A a) { return make<AffixStep>(AffixStep::Side::kAppend, a.texts[0]); }},
       {"null-if-empty", 0, {}, "null-if-empty", [](A) { return make<NullIfStep>(std::string()); }},
       {"null-if", 1, {}, "null-if \"text\"", [](A a) { return make<NullIfStep>(a.texts[0]); }},
+      {"php-serialized",
+       0,
+       {"keys"},
+       "php-serialized [keys] { steps }",
+       [](A a) { return make<PhpSerializedStep>(StepSequence(std::move(a.steps)), a.has("keys")); },
+       true},
+      {"json-strings",
+       0,
+       {"keys"},
+       "json-strings [keys] { steps }",
+       [](A a) { return make<JsonStringsStep>(StepSequence(std::move(a.steps)), a.has("keys")); },
+       true},
   };
   return forms;
 }
@@ -124,6 +142,189 @@ std::string plural(std::size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
+// "php-serialized { or json-strings {"
+std::string stepsThatHoldSteps() {
+  std::string names;
+  for (const auto& form : stepForms()) {
+    if (!form.holdsSteps) continue;
+    if (!names.empty()) names += " or ";
+    names += std::string(form.name) + " {";
+  }
+  return names;
+}
+
+// The byte offset just after a token.
+std::size_t endOf(const FilterToken& token) {
+  return token.kind == FilterToken::Kind::kText ? token.sourceOffsets.back() + 1
+                                                : token.offset + token.text.size();
+}
+
+// A structured step whose "{" has been read and whose "}" has not yet.
+struct OpenBlock {
+  const StepForm* form;
+  StepArguments arguments;
+  int line;
+  int column;  // of the "{"
+};
+
+// Reads a filter's lines, keeping the steps read so far and the blocks that
+// are open.
+class SourceReader {
+ public:
+  explicit SourceReader(const std::string& path) : m_path(path) {}
+
+  void readLine(std::string_view line, int lineNumber);
+  std::vector<std::unique_ptr<const FilterStep>> finish();
+
+ private:
+  // Reads the step that starts at tokens[first]; returns the index of the
+  // token after it.
+  std::size_t readStep(std::size_t first);
+  void closeBlock(const FilterToken& brace);
+  [[noreturn]] void fail(std::size_t byteOffset, const std::string& message) const {
+    throw FilterCompileError(m_lineNumber, utf8::columnOf(m_line, byteOffset), message);
+  }
+  // The list the next step belongs to.
+  std::vector<std::unique_ptr<const FilterStep>>& target() {
+    return m_open.empty() ? m_steps : m_open.back().arguments.steps;
+  }
+
+  const std::string& m_path;
+  std::vector<std::unique_ptr<const FilterStep>> m_steps;
+  std::vector<OpenBlock> m_open;
+  std::string_view m_line;
+  int m_lineNumber = 0;
+  std::vector<FilterToken> m_tokens;
+};
+
+void SourceReader::readLine(std::string_view line, int lineNumber) {
+  m_line = line;
+  m_lineNumber = lineNumber;
+  m_tokens = FilterLexer::tokenise(line, lineNumber);
+  std::size_t next = 0;
+  while (next < m_tokens.size()) {
+    const FilterToken& token = m_tokens[next];
+    if (token.kind != FilterToken::Kind::kCloseBrace) {
+      next = readStep(next);
+      continue;
+    }
+    closeBlock(token);
+    ++next;
+    if (next < m_tokens.size() && m_tokens[next].kind != FilterToken::Kind::kCloseBrace) {
+      fail(m_tokens[next].offset,
+           "only another } may follow a } on its line; start the next step on a new line");
+    }
+  }
+}
+
+void SourceReader::closeBlock(const FilterToken& brace) {
+  if (m_open.empty()) fail(brace.offset, "this } has no { to close");
+  OpenBlock block = std::move(m_open.back());
+  m_open.pop_back();
+  try {
+    target().push_back(block.form->build(block.arguments));
+  } catch (const StepArgumentError& error) {
+    throw FilterCompileError(block.line, block.column, error.what());
+  }
+}
+
+std::vector<std::unique_ptr<const FilterStep>> SourceReader::finish() {
+  if (!m_open.empty()) {
+    const OpenBlock& block = m_open.back();
+    throw FilterCompileError(
+        block.line, block.column,
+        std::string(block.form->name) + " { is never closed: add a } after the steps it holds");
+  }
+  return std::move(m_steps);
+}
+
+std::size_t SourceReader::readStep(std::size_t first) {
+  const FilterToken& name = m_tokens[first];
+  if (name.kind == FilterToken::Kind::kText) {
+    fail(name.offset, std::string(first == 0 ? "a line" : "a step") +
+                          " must start with a step name, not a text in double quotes; the "
+                          "steps are: " +
+                          FilterParser::stepNames());
+  }
+  if (name.kind == FilterToken::Kind::kOpenBrace) {
+    fail(name.offset,
+         "a { must follow the step that holds the steps, on its line: " + stepsThatHoldSteps());
+  }
+  const auto& forms = stepForms();
+  const auto form = std::find_if(forms.begin(), forms.end(),
+                                 [&](const StepForm& s) { return s.name == name.text; });
+  if (form == forms.end()) {
+    fail(name.offset,
+         "unknown step \"" + name.text + "\"; the steps are: " + FilterParser::stepNames());
+  }
+  const std::string stepName(form->name);
+  const std::string usage = "write it as: " + std::string(form->usage);
+
+  // The step's texts and options run up to a brace or the end of the line.
+  std::size_t end = first + 1;
+  while (end < m_tokens.size() && (m_tokens[end].kind == FilterToken::Kind::kWord ||
+                                   m_tokens[end].kind == FilterToken::Kind::kText)) {
+    ++end;
+  }
+  StepArguments arguments{
+      {}, {}, m_path, "filter " + m_path + ", line " + std::to_string(m_lineNumber), {}};
+  std::vector<const FilterToken*> textTokens;
+  std::size_t next = first + 1;
+  for (; textTokens.size() < form->textCount; ++next) {
+    if (next >= end) {
+      fail(endOf(m_tokens[end - 1]),
+           stepName + " needs " + plural(form->textCount, "text") + " in double quotes; " + usage);
+    }
+    const FilterToken& token = m_tokens[next];
+    if (token.kind != FilterToken::Kind::kText) {
+      fail(token.offset,
+           stepName + " expects a text in double quotes here, not " + token.text + "; " + usage);
+    }
+    textTokens.push_back(&token);
+    arguments.texts.push_back(token.text);
+  }
+  for (; next < end; ++next) {
+    const FilterToken& token = m_tokens[next];
+    if (token.kind == FilterToken::Kind::kText) {
+      fail(token.offset, form->textCount == 0 ? stepName + " takes no text; " + usage
+                                              : "too many texts: " + stepName + " takes " +
+                                                    plural(form->textCount, "text") + "; " + usage);
+    }
+    if (std::find(form->options.begin(), form->options.end(), token.text) == form->options.end()) {
+      fail(token.offset, form->options.empty()
+                             ? stepName + " takes no options; " + usage
+                             : "unknown option \"" + token.text + "\" for " + stepName +
+                                   "; its options are: " + join(form->options));
+    }
+    arguments.options.push_back(token.text);
+  }
+
+  const bool opensBlock =
+      end < m_tokens.size() && m_tokens[end].kind == FilterToken::Kind::kOpenBrace;
+  if (opensBlock && !form->holdsSteps) {
+    fail(m_tokens[end].offset, stepName + " holds no steps in braces; " + usage);
+  }
+  if (form->holdsSteps) {
+    if (!opensBlock) {
+      fail(endOf(m_tokens[end - 1]),
+           stepName + " needs the steps it holds in braces, opened on its line; " + usage);
+    }
+    m_open.push_back(
+        {&*form, std::move(arguments), m_lineNumber, utf8::columnOf(m_line, m_tokens[end].offset)});
+    return end + 1;
+  }
+
+  try {
+    target().push_back(form->build(arguments));
+  } catch (const StepArgumentError& error) {
+    const FilterToken& token = *textTokens.at(error.textIndex());
+    const auto& offsets = token.sourceOffsets;
+    if (error.offset() == StepArgumentError::kWholeText) fail(token.offset, error.what());
+    fail(error.offset() < offsets.size() ? offsets[error.offset()] : offsets.back(), error.what());
+  }
+  return end;
+}
+
 }  // namespace
 
 std::string FilterParser::stepNames() {
@@ -133,7 +334,7 @@ std::string FilterParser::stepNames() {
 }
 
 std::vector<std::unique_ptr<const FilterStep>> FilterParser::parse(std::string_view source) const {
-  std::vector<std::unique_ptr<const FilterStep>> steps;
+  SourceReader reader(m_path);
   if (source.starts_with("\xEF\xBB\xBF")) source.remove_prefix(3);
   int lineNumber = 0;
   while (!source.empty()) {
@@ -142,79 +343,9 @@ std::vector<std::unique_ptr<const FilterStep>> FilterParser::parse(std::string_v
     source.remove_prefix(end == std::string_view::npos ? source.size() : end + 1);
     ++lineNumber;
     if (line.ends_with('\r')) line.remove_suffix(1);
-    if (auto step = parseLine(line, lineNumber)) steps.push_back(std::move(step));
+    reader.readLine(line, lineNumber);
   }
-  return steps;
-}
-
-std::unique_ptr<const FilterStep> FilterParser::parseLine(std::string_view line,
-                                                          int lineNumber) const {
-  const std::vector<FilterToken> tokens = FilterLexer::tokenise(line, lineNumber);
-  if (tokens.empty()) return nullptr;
-  const auto fail = [&](std::size_t byteOffset, const std::string& message) {
-    throw FilterCompileError(lineNumber, utf8::columnOf(line, byteOffset), message);
-  };
-
-  const FilterToken& name = tokens.front();
-  if (name.kind != FilterToken::Kind::kWord) {
-    fail(name.offset,
-         "a line must start with a step name, not a text in double quotes; the "
-         "steps are: " +
-             stepNames());
-  }
-  const auto& forms = stepForms();
-  const auto form = std::find_if(forms.begin(), forms.end(),
-                                 [&](const StepForm& s) { return s.name == name.text; });
-  if (form == forms.end()) {
-    fail(name.offset, "unknown step \"" + name.text + "\"; the steps are: " + stepNames());
-  }
-  const std::string stepName(form->name);
-  const std::string usage = "write it as: " + std::string(form->usage);
-
-  StepArguments arguments{
-      {}, {}, m_path, "filter " + m_path + ", line " + std::to_string(lineNumber)};
-  std::vector<const FilterToken*> textTokens;
-  std::size_t next = 1;
-  for (; textTokens.size() < form->textCount; ++next) {
-    if (next >= tokens.size()) {
-      const FilterToken& last = tokens.back();
-      fail(last.kind == FilterToken::Kind::kText ? last.sourceOffsets.back() + 1
-                                                 : last.offset + last.text.size(),
-           stepName + " needs " + plural(form->textCount, "text") + " in double quotes; " + usage);
-    }
-    const FilterToken& token = tokens[next];
-    if (token.kind != FilterToken::Kind::kText) {
-      fail(token.offset,
-           stepName + " expects a text in double quotes here, not " + token.text + "; " + usage);
-    }
-    textTokens.push_back(&token);
-    arguments.texts.push_back(token.text);
-  }
-  for (; next < tokens.size(); ++next) {
-    const FilterToken& token = tokens[next];
-    if (token.kind == FilterToken::Kind::kText) {
-      fail(token.offset, form->textCount == 0 ? stepName + " takes no text; " + usage
-                                              : "too many texts: " + stepName + " takes " +
-                                                    plural(form->textCount, "text") + "; " + usage);
-    }
-    if (std::find(form->options.begin(), form->options.end(), token.text) == form->options.end()) {
-      fail(token.offset, form->options.empty() ? stepName + " takes no options; " + usage
-                                               : "unknown option \"" + token.text + "\" for " +
-                                                     std::string(form->name) +
-                                                     "; its options are: " + join(form->options));
-    }
-    arguments.options.push_back(token.text);
-  }
-
-  try {
-    return form->build(arguments);
-  } catch (const StepArgumentError& error) {
-    const FilterToken& token = *textTokens.at(error.textIndex());
-    const auto& offsets = token.sourceOffsets;
-    if (error.offset() == StepArgumentError::kWholeText) fail(token.offset, error.what());
-    fail(error.offset() < offsets.size() ? offsets[error.offset()] : offsets.back(), error.what());
-  }
-  return nullptr;
+  return reader.finish();
 }
 
 }  // namespace rowsmith::wordmill

@@ -10,8 +10,10 @@
 namespace rowsmith::wordmill {
 
 // Turns filter source into its steps, one line at a time: a step name, its
-// texts in double quotes, then its options as bare words. Stops at the first
-// fault with a FilterCompileError at its line and column.
+// texts in double quotes, then its options as bare words. A structured step
+// (php-serialized, json-strings) ends its line with "{"; the steps it holds
+// follow, on that line or on lines of their own, up to the matching "}".
+// Stops at the first fault with a FilterCompileError at its line and column.
 //
 // Threading: stateless apart from the filter path; safe from any thread.
 class FilterParser {
@@ -25,8 +27,6 @@ class FilterParser {
   static std::string stepNames();
 
  private:
-  std::unique_ptr<const FilterStep> parseLine(std::string_view line, int lineNumber) const;
-
   std::string m_path;
 };
 

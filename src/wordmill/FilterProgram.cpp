@@ -42,4 +42,10 @@ std::string FilterProgram::process(std::string_view input) const {
   return result;
 }
 
+std::uint64_t FilterProgram::valuesKeptAsTheyWere() const {
+  std::uint64_t kept = 0;
+  for (const auto& step : m_steps) kept += step->valuesKeptAsTheyWere();
+  return kept;
+}
+
 }  // namespace rowsmith::wordmill

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,7 +14,8 @@ class FilterStep;
 
 // A compiled filter: the steps of one .fll file, applied in order to the
 // whole of each value. Programs are only made by compile() and never change
-// afterwards, so one program serves any number of values.
+// afterwards (apart from the count of values kept as they were), so one
+// program serves any number of values.
 //
 // Threading: immutable; process() may be called from several threads at once.
 class FilterProgram {
@@ -36,6 +38,12 @@ class FilterProgram {
 
   const std::string& path() const noexcept { return m_path; }
   std::size_t stepCount() const noexcept { return m_steps.size(); }
+
+  // How many values php-serialized and json-strings steps have left exactly
+  // as they were since the program was compiled, because writing them back
+  // would have broken them (serialized text that cannot be read, keys that
+  // would fall together). Safe to read while other threads process values.
+  std::uint64_t valuesKeptAsTheyWere() const;
 
  private:
   std::string m_path;

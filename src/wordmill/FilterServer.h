@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,11 @@ class FilterWindow {
   // SQL NULL. Throws rowsmith::Error when processing fails.
   virtual std::string processStringWithCompiledFilter(const std::string& input) = 0;
   virtual void close() = 0;
+  // How many values the compiled filter has left exactly as they were
+  // because its php-serialized or json-strings steps could not write them
+  // back intact; counted from the last compile. A server that does not
+  // count answers 0.
+  virtual std::uint64_t valuesKeptAsTheyWere() const { return 0; }
 
   // What a filter editor needs. A server without an editor of its own keeps
   // the defaults: no path, no text, and editing refused with an error.

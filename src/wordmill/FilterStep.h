@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,16 +12,24 @@ enum class StepResult {
   kNull,   // the value has become SQL NULL; the program stops here
 };
 
-// One step of a compiled filter (a line of a .fll file).
+// One step of a compiled filter: a line of a .fll file, or a step with the
+// steps it holds in braces.
 //
-// Threading: steps are immutable once built; apply() may run on several
-// threads at once and keeps any scratch space per thread.
+// Threading: steps are immutable once built (apart from the atomic count of
+// values kept as they were); apply() may run on several threads at once and
+// keeps any scratch space per thread.
 class FilterStep {
  public:
   virtual ~FilterStep() = default;
   // Writes the step's result for `in` into `out`, which the caller has
   // cleared and which never shares memory with `in`.
   virtual StepResult apply(std::string_view in, std::string& out) const = 0;
+
+  // How many values this step, with the steps inside it, has left exactly as
+  // they were because writing them back would have broken their structure
+  // (php-serialized, json-strings). Grows while values are processed; safe
+  // to read from any thread.
+  virtual std::uint64_t valuesKeptAsTheyWere() const { return 0; }
 };
 
 }  // namespace rowsmith::wordmill

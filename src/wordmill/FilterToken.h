@@ -6,15 +6,16 @@
 
 namespace rowsmith::wordmill {
 
-// One token of a filter source line: a bare word (a step name or an option)
-// or a text in double quotes with its escapes decoded.
+// One token of a filter source line: a bare word (a step name or an option),
+// a text in double quotes with its escapes decoded, or a brace around the
+// steps a structured step holds.
 //
 // Threading: a plain value.
 struct FilterToken {
-  enum class Kind { kWord, kText };
+  enum class Kind { kWord, kText, kOpenBrace, kCloseBrace };
 
   Kind kind = Kind::kWord;
-  // The word as written, or the decoded text.
+  // The word or brace as written, or the decoded text.
   std::string text;
   // Byte offset in the line of the token's first character (the opening
   // quote of a text).

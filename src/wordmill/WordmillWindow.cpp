@@ -84,6 +84,10 @@ std::string WordmillWindow::processStringWithCompiledFilter(const std::string& i
   return m_program->process(input);
 }
 
+std::uint64_t WordmillWindow::valuesKeptAsTheyWere() const {
+  return m_program ? m_program->valuesKeptAsTheyWere() : 0;
+}
+
 void WordmillWindow::replaceText(const std::string& text) {
   if (m_closed) throw Error("The filter window has been closed");
   m_source = text;

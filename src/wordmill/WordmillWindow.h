@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,7 @@ class WordmillWindow : public FilterWindow {
   std::string compileFilter() override;
   std::string processStringWithCompiledFilter(const std::string& input) override;
   void close() override;
+  std::uint64_t valuesKeptAsTheyWere() const override;
 
   // The path last opened or saved (empty before either).
   std::string path() const override { return m_path; }

@@ -319,6 +319,30 @@ TEST_F(RunCommandTest, QueriesThatWriteAreRefusedByPreviewAndRun) {
   EXPECT_EQ(readFile(m_database).at(18), 1);
 }
 
+// A table joined with itself: SQLite names the table of each column but not
+// the alias, so the boss's name could land in the employee's row. The
+// preview warns that the query cannot be written, and the run refuses with a
+// message that names the table, writing nothing.
+TEST_F(RunCommandTest, TableJoinedWithItselfIsReadOnlyForPreviewAndRun) {
+  m_db->execute("ALTER TABLE customers ADD COLUMN referrer INTEGER");
+  m_db->execute("UPDATE customers SET referrer = 1 WHERE id > 1");
+  const std::string path = (m_dir / "selfjoin.rsm").string();
+  const CliResult made =
+      runRowsmith({"new", "-o", path, "--data-source", source(), "--query",
+                   "select c.id, r.name from customers c join customers r on r.id = c.referrer",
+                   "--column", "id", "--column", "name=" + m_nameFilter});
+  ASSERT_EQ(made.status, 0) << made.err;
+
+  const CliResult preview = runRowsmith({"preview", path});
+  EXPECT_EQ(preview.status, 0) << preview.err;
+  EXPECT_THAT(preview.err, HasSubstr("Warning! This query does not support updates"));
+  const CliResult run = runRowsmith({"run", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("The record set cannot be updated: the query reads table "
+                                 "customers more than once"));
+  EXPECT_EQ(column("name"), (Column{" ann  lee ", "BOB KAY", std::nullopt}));
+}
+
 // In SQLite a value's own type decides whether it is text: a column declared
 // BLOB, or one without a type, may hold text, which a run transforms, and
 // blobs, which it leaves alone. The preview shows exactly what the run does.

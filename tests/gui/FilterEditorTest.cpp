@@ -420,6 +420,11 @@ void FilterEditorTest::highlighterColoursStepsTextsOptionsAndComments_data() {
   QTest::newRow("unterminated") << QStringLiteral(R"(append "abc)") << 9
                                 << int(Part::UnterminatedText);
   QTest::newRow("indented step") << QStringLiteral("\ttrim") << 1 << int(Part::Step);
+  const QString structured = QStringLiteral("json-strings keys {upper x}");
+  QTest::newRow("structured step") << structured << 0 << int(Part::Step);
+  QTest::newRow("its option") << structured << 13 << int(Part::Option);
+  QTest::newRow("step after {") << structured << 19 << int(Part::Step);
+  QTest::newRow("option before }") << structured << 25 << int(Part::Option);
 }
 
 void FilterEditorTest::highlighterColoursStepsTextsOptionsAndComments() {

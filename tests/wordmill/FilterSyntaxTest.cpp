@@ -40,7 +40,7 @@ TEST(FilterSyntax, CommentsBlankLinesAndLineEndsAreIgnored) {
 TEST(FilterSyntax, CompileErrorsGiveLineColumnAndWhatToDo) {
   const std::string steps =
       "the steps are: replace, regex, pairs, upper, lower, title, trim, trim-start, trim-end, "
-      "collapse-spaces, prepend, append, null-if-empty, null-if";
+      "collapse-spaces, prepend, append, null-if-empty, null-if, php-serialized, json-strings";
   const std::string replaceUsage =
       "write it as: replace \"find\" \"with\" [ignore-case] [whole-word] [first]";
   struct Case {
@@ -93,6 +93,77 @@ TEST(FilterSyntax, CompileErrorsGiveLineColumnAndWhatToDo) {
     SCOPED_TRACE(c.source);
     try {
       FilterProgram::compile(c.source, "/no/such/folder/f.fll");
+      ADD_FAILURE() << "no error";
+    } catch (const FilterCompileError& error) {
+      EXPECT_EQ(error.what(), c.message);
+    }
+  }
+}
+
+TEST(FilterSyntax, StepsInBracesMayShareTheLineOrTakeLinesOfTheirOwnAndNest) {
+  const std::string serialized = R"(a:2:{i:0;s:3:"abc";i:1;s:2:"ab";})";
+  expectCases({
+      {R"(php-serialized { replace "b" "bb" })", serialized,
+       R"(a:2:{i:0;s:4:"abbc";i:1;s:3:"abb";})"},
+      {"php-serialized {\n  # a comment\n\n  replace \"b\" \"bb\"\n  upper\n}\nappend \"!\"",
+       serialized, R"(a:2:{i:0;s:4:"ABBC";i:1;s:3:"ABB";}!)"},
+      {"php-serialized{replace \"b\" \"bb\"\nupper}", serialized,
+       R"(a:2:{i:0;s:4:"ABBC";i:1;s:3:"ABB";})"},
+      {"php-serialized {\n}", serialized, serialized},
+      {R"(json-strings keys { upper })", R"({"a": ["b", 1]})", R"({"A": ["B", 1]})"},
+      {"php-serialized {\n  json-strings { upper }\n  append \"!\"\n}",
+       R"(a:1:{i:0;s:11:"{"a":["b"]}";})", R"(a:1:{i:0;s:12:"{"a":["B"]}!";})"},
+      {R"(json-strings { php-serialized { json-strings { upper } } })",
+       R"(["s:9:\"[\"x\",\"y\"]\";"])", R"(["s:9:\"[\"X\",\"Y\"]\";"])"},
+  });
+}
+
+TEST(FilterSyntax, BraceErrorsSayWhereTheBraceIsMissingOrWrong) {
+  const std::string steps =
+      "the steps are: replace, regex, pairs, upper, lower, title, trim, trim-start, trim-end, "
+      "collapse-spaces, prepend, append, null-if-empty, null-if, php-serialized, json-strings";
+  const std::string replaceUsage =
+      "write it as: replace \"find\" \"with\" [ignore-case] [whole-word] [first]";
+  struct Case {
+    std::string source, message;
+  };
+  const std::vector<Case> cases = {
+      {"php-serialized\n{\n  replace \"a\" \"b\"\n}",
+       "1:15: php-serialized needs the steps it holds in braces, opened on its line; write it as: "
+       "php-serialized [keys] { steps }"},
+      {"json-strings keys",
+       "1:18: json-strings needs the steps it holds in braces, opened on its line; write it as: "
+       "json-strings [keys] { steps }"},
+      {"upper\n{ lower }",
+       "2:1: a { must follow the step that holds the steps, on its line: php-serialized { or "
+       "json-strings {"},
+      {"upper {\n}", "1:7: upper holds no steps in braces; write it as: upper"},
+      {"php-serialized {\n  replace \"a\" \"b\" {\n  }\n}",
+       "2:19: replace holds no steps in braces; " + replaceUsage},
+      {"php-serialized {\n  upper\n\n",
+       "1:16: php-serialized { is never closed: add a } after the steps it holds"},
+      // The } closes the inner step, so the outer one is the one left open.
+      {"json-strings {\n  php-serialized {\n    upper\n}",
+       "1:14: json-strings { is never closed: add a } after the steps it holds"},
+      {"upper\n}", "2:1: this } has no { to close"},
+      {"php-serialized { upper }}", "1:25: this } has no { to close"},
+      {"php-serialized { upper } lower",
+       "1:26: only another } may follow a } on its line; start the next step on a new line"},
+      {"php-serialized { upper lower }", "1:24: upper takes no options; write it as: upper"},
+      {"php-serialized { \"x\" }",
+       "1:18: a step must start with a step name, not a text in double quotes; " + steps},
+      {"php-serialized all { upper }",
+       "1:16: unknown option \"all\" for php-serialized; its options are: keys"},
+      {"json-strings \"x\" { upper }",
+       "1:14: json-strings takes no text; write it as: json-strings [keys] { steps }"},
+      {"php-serialized {\n  replace \"a\" }",
+       "2:14: replace needs 2 texts in double quotes; " + replaceUsage},
+      {"json-strings {\n  regex \"(\" \"\"\n}", "2:11: bad regex: missing closing parenthesis"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    try {
+      FilterProgram::compile(c.source, "f.fll");
       ADD_FAILURE() << "no error";
     } catch (const FilterCompileError& error) {
       EXPECT_EQ(error.what(), c.message);

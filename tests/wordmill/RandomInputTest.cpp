@@ -14,9 +14,10 @@ namespace {
 
 std::string randomText(std::mt19937& random, bool invalidOnly) {
   // Mostly pieces that matter to the steps, with stray bytes in between.
-  static const std::string pieces[] = {"a",   "A", " ",       "\t",   "\n",      "ß",
-                                       "İ",   "Σ", "e\u0301", "🙂", "\u00A0",  "cat",
-                                       "Cat", "1", "\xff",    "\xc3", "\xe2\x82"};
+  static const std::string pieces[] = {"a",     "A",   " ",       "\t",   "\n",       "ß",
+                                       "İ",     "Σ",   "e\u0301", "🙂", "\u00A0",   "cat",
+                                       "Cat",   "1",   "\xff",    "\xc3", "\xe2\x82", "s:1:\"",
+                                       "a:1:{", "\";", "}",       "[\"",  "\"]"};
   std::string text;
   const int length = static_cast<int>(random() % 24);
   for (int i = 0; i < length; ++i) {
@@ -40,14 +41,18 @@ TEST(RandomInput, EveryStepCopesWithAnyBytes) {
       "pairs \"t.tsv\" ignore-case\nupper\nlower\ntitle\ntrim\ncollapse-spaces\n"
       "prepend \"[\"\nappend \"]\"",
       path);
+  const auto structured = FilterProgram::compile(
+      "php-serialized keys {\n  json-strings keys { replace \"a\" \"\\\"\" }\n}", path);
   const auto unchanging = FilterProgram::compile(
       "replace \"a\" \"b\" ignore-case whole-word\nregex \"\\w|\\s\" \"x\"\npairs \"t.tsv\" "
-      "ignore-case\nupper\nlower\ntitle\ntrim\ncollapse-spaces",
+      "ignore-case\nupper\nlower\ntitle\ntrim\ncollapse-spaces\n"
+      "php-serialized { json-strings { upper } }",
       path);
   std::mt19937 random(20240601);
   for (int round = 0; round < 20000; ++round) {
     const std::string mixed = randomText(random, false);
     EXPECT_NO_THROW(everything->process(mixed)) << mixed;
+    EXPECT_NO_THROW(structured->process(mixed)) << mixed;
     const std::string invalid = randomText(random, true);
     EXPECT_EQ(unchanging->process(invalid), invalid);
   }

@@ -17,6 +17,7 @@ enum class ConnectionFieldId {
   PgUser,
   PgPassword,
   PgSslMode,
+  PgLockTimeout,
   OdbcDsn,
   OdbcDriver,
   OdbcUser,

@@ -28,8 +28,12 @@ struct BackendTarget {
 
   // Column definition of an integer primary key.
   std::string keyColumn = "INTEGER PRIMARY KEY";
-  // Type of the text columns.
+  // Type of the text columns, and of text of any length.
   std::string textType = "VARCHAR(200)";
+  std::string longTextType = "TEXT";
+  // The SQL expression that joins two texts.
+  std::function<std::string(const std::string&, const std::string&)> concat =
+      [](const std::string& a, const std::string& b) { return a + " || " + b; };
   // Type of a binary column, and a literal of it from hexadecimal digits.
   std::string binaryType = "BLOB";
   std::function<std::string(const std::string& hex)> binaryLiteral = [](const std::string& hex) {

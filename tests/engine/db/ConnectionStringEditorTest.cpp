@@ -64,6 +64,7 @@ TEST(ConnectionStringEditor, FieldsShowWhatTheBackendReads) {
       {"Provider=PostgreSQL;UID=u;user=v", Id::PgUser, "u"},
       {"Provider=PostgreSQL;PWD='a;b'", Id::PgPassword, "a;b"},
       {"Provider=PostgreSQL;sslmode=require", Id::PgSslMode, "require"},
+      {"Provider=PostgreSQL;lock timeout=2.5", Id::PgLockTimeout, "2.5"},
       {"Driver={SQLite3};Database=/x.db;StepAPI=1", Id::OdbcDriver, "SQLite3"},
       {"Driver={SQLite3};Database=/x.db; StepAPI=1", Id::OdbcAttributes,
        "Database=/x.db; StepAPI=1"},

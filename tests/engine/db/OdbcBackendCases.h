@@ -24,8 +24,8 @@ TEST_P(OdbcBackendCases, TextOfAnyKindAndLengthRoundTrips) {
   std::string longText;
   for (int i = 0; longText.size() < 100000; ++i) longText += std::to_string(i) + ",";
   const auto table = uniqueName("txt");
-  // TEXT: unbounded text on both databases these cases run on.
-  execute("CREATE TABLE " + table + " (id " + target().keyColumn + ", a TEXT)");
+  execute("CREATE TABLE " + table + " (id " + target().keyColumn + ", a " + target().longTextType +
+          ")");
   dropLater(table);
   execute("INSERT INTO " + table + " (id, a) VALUES (1, '" + accented + "')");
   execute("INSERT INTO " + table + " (id, a) VALUES (2, '" + longText + "')");

@@ -201,6 +201,29 @@ TEST_F(PostgresBackend, AdoAndLibpqKeywordsReachTheSameServer) {
   }
 }
 
+// "Lock Timeout" gives the seconds any statement waits for a lock; 10 unless
+// given, 0 for no limit. Anything but a number of seconds is refused.
+TEST_F(PostgresBackend, LockTimeoutIsGivenInSeconds) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "10s"},
+      {";Lock Timeout=", "10s"},
+      {";Lock Timeout=1", "1s"},
+      {";lock timeout=2.5", "2500ms"},
+      {";Lock Timeout=0", "0"},
+  };
+  for (const auto& [option, shown] : cases) {
+    SCOPED_TRACE(option);
+    auto other = pgConnect(pgConnectionString() + option);
+    EXPECT_EQ(readColumn(*other, "select current_setting('lock_timeout')"), (Column{shown}));
+  }
+  for (const std::string value : {"abc", "-1", "1e3", "1.5s", "99999999"}) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(errorOf([&] { pgConnect(pgConnectionString() + ";Lock Timeout=" + value); }),
+              "Cannot connect to PostgreSQL: Lock Timeout \"" + value +
+                  "\" is not a number of seconds (0 waits without limit)");
+  }
+}
+
 // Rows without a key are found by (tableoid, ctid): identical rows are each
 // written once, and a row another connection changed is not overwritten.
 TEST_F(PostgresBackend, TableWithoutKeyWritesIdenticalRowsAndDetectsChanges) {

@@ -27,10 +27,17 @@ struct OpenOptions {
 // provider's own message and the operation it failed in.
 //
 // Threading: a connection and everything opened on it are used only by the
-// thread that created it.
+// thread that created it; cancel() alone may be called from any thread.
 class Connection {
  public:
   virtual ~Connection() = default;
+
+  // Interrupts what this connection and its record sets wait for (a locked
+  // row, a long query) and makes their later waits fail at once: those calls
+  // raise rowsmith::Cancelled; rows already written stay written. Callable
+  // from any thread while the connection lives, also while its own thread is
+  // inside a call. Backends that cannot interrupt ignore it.
+  virtual void cancel() noexcept {}
 
   // Names of tables and views, in the order the database lists them.
   virtual std::vector<std::string> tableNames() = 0;

@@ -23,6 +23,9 @@ struct OdbcColumn {
   std::string baseSchema;
   std::string baseTable;
   std::string baseColumn;
+  // The name the statement read the table by (SQL_DESC_TABLE_NAME): its
+  // alias for drivers that say (MariaDB), else mostly the base table.
+  std::string tableName;
 };
 
 }  // namespace rowsmith::db::odbc

@@ -137,8 +137,10 @@ void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<
     } else {
       conditions += m_session->quoteIdentifier(m_plan.keyColumns[i]) + " = ?";
       write.parameters.push_back(originalValue(column, row[ordinal]));
+      write.checkParameters.push_back(write.parameters.back());
     }
   }
+  const std::string keyConditions = conditions;
   // Optimistic: each changed column must still hold what was read.
   for (const auto& change : changes) {
     const auto ordinal = static_cast<std::size_t>(change.first);
@@ -152,6 +154,18 @@ void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<
     }
   }
   write.sql = "UPDATE " + m_tableReference + " SET " + assignments + " WHERE " + conditions;
+  // Whether the row holds the new values, for a write that reports no row.
+  write.checkSql = "SELECT COUNT(*) FROM " + m_tableReference + " WHERE " + keyConditions;
+  for (const auto& [ordinal, text] : changes) {
+    const auto& column = m_columns[static_cast<std::size_t>(ordinal)];
+    write.checkSql += " AND " + m_session->quoteIdentifier(column.baseColumn);
+    if (text) {
+      write.checkSql += " = ?";
+      write.checkParameters.push_back(newValue(column, text));
+    } else {
+      write.checkSql += " IS NULL";
+    }
+  }
 
   if (!m_inTransaction) {
     m_session->setAutocommit(false);
@@ -178,29 +192,34 @@ void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<
   }
 
   for (const auto& parameter : write.parameters) m_groupBytes += parameter.bytes.size() + 64;
+  for (const auto& parameter : write.checkParameters) m_groupBytes += parameter.bytes.size() + 64;
   m_group.push_back(std::move(write));
   if (m_group.size() >= kGroupRows || m_groupBytes >= kGroupBytes ||
       std::chrono::steady_clock::now() - m_groupStart >= kGroupTime)
     commitGroup();
 }
 
-long long OdbcRowWriter::run(Write& write, std::string& error) {
-  auto found = m_statements.find(write.sql);
+OdbcStatement* OdbcRowWriter::prepared(const std::string& sql, std::string& error) {
+  auto found = m_statements.find(sql);
   if (found == m_statements.end()) {
     if (m_statements.size() >= kStatementCacheSize) m_statements.clear();
     auto statement = std::make_unique<OdbcStatement>(m_session);
     try {
-      statement->prepare(write.sql, "prepare");
+      statement->prepare(sql, "prepare");
     } catch (const Error& e) {
       error = e.what();
-      return 0;
+      return nullptr;
     }
-    found = m_statements.emplace(write.sql, std::move(statement)).first;
+    found = m_statements.emplace(sql, std::move(statement)).first;
   }
-  OdbcStatement& statement = *found->second;
+  return found->second.get();
+}
+
+bool OdbcRowWriter::bind(OdbcStatement& statement, std::vector<Parameter>& parameters,
+                         std::string& error) {
   const SQLHSTMT handle = statement.handle();
-  for (std::size_t i = 0; i < write.parameters.size(); ++i) {
-    Parameter& parameter = write.parameters[i];
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    Parameter& parameter = parameters[i];
     const SQLPOINTER data = parameter.cType == SQL_C_DOUBLE
                                 ? static_cast<SQLPOINTER>(&parameter.real)
                                 : static_cast<SQLPOINTER>(parameter.bytes.data());
@@ -210,22 +229,52 @@ long long OdbcRowWriter::run(Write& write, std::string& error) {
                          static_cast<SQLLEN>(parameter.bytes.size()), &parameter.indicator);
     if (!SQL_SUCCEEDED(rc)) {
       error = OdbcError::diagnostics(SQL_HANDLE_STMT, handle);
-      return 0;
+      return false;
     }
   }
+  return true;
+}
+
+long long OdbcRowWriter::run(Write& write, std::string& error) {
+  OdbcStatement* statement = prepared(write.sql, error);
+  if (!statement || !bind(*statement, write.parameters, error)) return 0;
+  const SQLHSTMT handle = statement->handle();
   const SQLRETURN rc = SQLExecute(handle);
-  if (rc == SQL_NO_DATA) return 0;
+  if (rc == SQL_NO_DATA) return holdsNewValues(write) ? 1 : 0;
   if (!SQL_SUCCEEDED(rc)) {
     error = OdbcError::diagnostics(SQL_HANDLE_STMT, handle);
     if (error.empty()) error = "the ODBC driver reported an error without a message";
-    statement.closeCursor();
+    statement->closeCursor();
     return 0;
   }
   SQLLEN count = -1;
   if (!SQL_SUCCEEDED(SQLRowCount(handle, &count))) count = -1;
-  statement.closeCursor();
+  statement->closeCursor();
+  // MySQL and MariaDB count the rows a write changed, not those it found: a
+  // row that already held the new values (or values the server compares as
+  // equal to them) counts as none. Such a row was written all the same.
+  if (count == 0) return holdsNewValues(write) ? 1 : 0;
   // A driver that cannot count is taken at its word that the row was written.
   return count < 0 ? 1 : count;
+}
+
+bool OdbcRowWriter::holdsNewValues(Write& write) {
+  // A row that cannot be read back is not known to be written.
+  std::string error;
+  OdbcStatement* statement = prepared(write.checkSql, error);
+  if (!statement || !bind(*statement, write.checkParameters, error)) return false;
+  SQLINTEGER count = 0;
+  SQLLEN indicator = 0;
+  try {
+    statement->execute("check");
+    if (!statement->fetch("check") ||
+        !SQL_SUCCEEDED(SQLGetData(statement->handle(), 1, SQL_C_SLONG, &count, 0, &indicator)))
+      count = 0;
+  } catch (const Error&) {
+    count = 0;
+  }
+  statement->closeCursor();
+  return count == 1 && indicator != SQL_NULL_DATA;
 }
 
 void OdbcRowWriter::commitGroup() {

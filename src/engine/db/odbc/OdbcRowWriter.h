@@ -22,7 +22,10 @@ class OdbcStatement;
 // Writes the changed columns of one row at a time back to the base table:
 //   UPDATE table SET c = ? ... WHERE key = ? ... AND c = <value as read>
 // so a row someone else changed since it was read is left alone (no row
-// matches) and reported by table and key.
+// matches) and reported by table and key. A write that reports no row is
+// read back by its key first: a driver may count only the rows whose values
+// changed (MySQL, MariaDB), and a row that holds the new values was written.
+// Only when it does not is the row reported as changed by another user.
 //
 // Rows are grouped into transactions of at most about a second (or a few
 // thousand rows), committed in visit order, so after a killed process the
@@ -62,13 +65,20 @@ class OdbcRowWriter {
   struct Write {
     std::string sql;
     std::vector<Parameter> parameters;
+    // Counts the rows with the write's key that hold its new values.
+    std::string checkSql;
+    std::vector<Parameter> checkParameters;
   };
 
   Parameter newValue(const OdbcColumn& column, const std::optional<std::string>& text) const;
   Parameter originalValue(const OdbcColumn& column, const Value& value) const;
   std::string keyText(const std::vector<Value>& row) const;
-  // Runs one write; the rows it changed, or the driver's error.
+  OdbcStatement* prepared(const std::string& sql, std::string& error);
+  bool bind(OdbcStatement& statement, std::vector<Parameter>& parameters, std::string& error);
+  // Runs one write; the rows it wrote, or the driver's error.
   long long run(Write& write, std::string& error);
+  // Whether the row of a write that reported no row holds its new values.
+  bool holdsNewValues(Write& write);
   void commitGroup();
   // Rolls the open group back and writes it again; throws when that fails.
   void rewriteGroup(const std::string& key);

@@ -75,6 +75,7 @@ std::vector<OdbcColumn> OdbcStatement::describeColumns(const std::string& contex
     column.baseSchema = columnText(handle(), number, SQL_DESC_SCHEMA_NAME);
     column.baseTable = columnText(handle(), number, SQL_DESC_BASE_TABLE_NAME);
     column.baseColumn = columnText(handle(), number, SQL_DESC_BASE_COLUMN_NAME);
+    column.tableName = columnText(handle(), number, SQL_DESC_TABLE_NAME);
   }
   return columns;
 }

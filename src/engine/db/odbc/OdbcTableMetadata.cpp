@@ -106,4 +106,39 @@ std::vector<std::string> OdbcTableMetadata::generatedColumns() const {
   return out;
 }
 
+std::optional<std::string> OdbcTableMetadata::viewDefinition(
+    const std::shared_ptr<OdbcSession>& session, const std::string& name) {
+  const std::string lowered = "lower(" + sqlLiteral(name) + ")";
+  for (const std::string& sql :
+       {"SELECT sql FROM sqlite_master WHERE type = 'view' AND lower(name) = " + lowered,
+        "SELECT view_definition FROM information_schema.views WHERE lower(table_name) = " +
+            lowered}) {
+    try {
+      OdbcStatement statement(session);
+      statement.executeDirect(sql, "view definition");
+      if (statement.fetch("view definition")) {
+        std::string text;
+        // Definitions longer than one piece arrive in several.
+        char buffer[4096];
+        SQLLEN length = 0;
+        SQLRETURN rc;
+        while (SQL_SUCCEEDED(rc = SQLGetData(statement.handle(), 1, SQL_C_CHAR, buffer,
+                                             sizeof buffer, &length)) &&
+               length != SQL_NULL_DATA) {
+          const std::size_t got =
+              length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof buffer)
+                  ? sizeof buffer - 1
+                  : static_cast<std::size_t>(length);
+          text.append(buffer, got);
+          if (rc == SQL_SUCCESS) break;
+        }
+        if (!text.empty()) return text;
+      }
+    } catch (const Error&) {
+      // Not this kind of database.
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace rowsmith::db::odbc

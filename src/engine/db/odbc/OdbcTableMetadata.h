@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ class OdbcTableMetadata {
   std::vector<std::string> bestRowIdentifier() const;
   std::vector<std::string> columnNames() const;
   std::vector<std::string> generatedColumns() const;
+
+  // The definition of the view `name`, from SQLite's schema table or the
+  // standard information schema; nothing when it is no view or neither
+  // answers.
+  static std::optional<std::string> viewDefinition(const std::shared_ptr<OdbcSession>& session,
+                                                   const std::string& name);
 
  private:
   std::shared_ptr<OdbcSession> m_session;

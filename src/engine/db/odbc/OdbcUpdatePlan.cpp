@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/Error.h"
+#include "engine/db/api/StatementTableReads.h"
 #include "engine/db/odbc/OdbcSession.h"
 #include "engine/db/odbc/OdbcStatement.h"
 #include "engine/db/odbc/OdbcTableMetadata.h"
@@ -72,11 +73,35 @@ std::optional<std::string> withLeadingColumns(const std::string& sql, const std:
 }
 
 std::optional<int> ordinalOf(const std::vector<OdbcColumn>& columns, const std::string& table,
-                             const std::string& column) {
+                             const std::string& alias, const std::string& column) {
   for (std::size_t i = 0; i < columns.size(); ++i)
-    if (columns[i].baseTable == table && sameName(columns[i].baseColumn, column))
+    if (columns[i].baseTable == table && sameName(columns[i].baseColumn, column) &&
+        (alias.empty() || sameName(columns[i].tableName, alias)))
       return static_cast<int>(i);
   return std::nullopt;
+}
+
+// The names the statement reads `table` by, when the driver names aliases
+// (one of them differs from the table's own name); else nothing.
+std::optional<std::set<std::string>> aliasesOf(const std::vector<OdbcColumn>& columns,
+                                               const std::string& table) {
+  std::set<std::string> aliases;
+  bool named = false;
+  for (const auto& column : columns) {
+    if (column.baseTable != table || column.tableName.empty()) continue;
+    aliases.insert(column.tableName);
+    named = named || !sameName(column.tableName, table);
+  }
+  if (!named) return std::nullopt;
+  return aliases;
+}
+
+// Whether every key column of `table` read as `alias` is among `columns`.
+bool holdsKey(const std::vector<OdbcColumn>& columns, const std::string& table,
+              const std::string& alias, const std::vector<std::string>& key) {
+  for (const auto& name : key)
+    if (!ordinalOf(columns, table, alias, name)) return false;
+  return true;
 }
 
 OdbcUpdatePlan refuse(OdbcUpdatePlan plan, const std::string& why) {
@@ -120,9 +145,38 @@ OdbcUpdatePlan OdbcUpdatePlan::make(const std::shared_ptr<OdbcSession>& session,
   if (plan.keyColumns.empty())
     return refuse(plan, "table or view " + plan.table + " has no primary key or row identifier");
 
+  // A table read more than once (joined with itself) must not have one
+  // appearance's columns written to the rows of another. Drivers that name
+  // aliases tell the appearances apart: the one whose key is in the result
+  // is written, the columns of the others are not. For the others the
+  // statement must read the table once.
+  if (const auto aliases = aliasesOf(columns, plan.table)) {
+    std::vector<std::string> keyed;
+    for (const auto& alias : *aliases)
+      if (holdsKey(columns, plan.table, alias, plan.keyColumns)) keyed.push_back(alias);
+    if (aliases->size() == 1)
+      plan.alias = *aliases->begin();
+    else if (keyed.size() == 1)
+      plan.alias = keyed.front();
+    else {
+      std::string names;
+      for (const auto& alias : *aliases) names += (names.empty() ? "" : ", ") + alias;
+      return refuse(plan, "the query reads table " + plan.table + " more than once (as " + names +
+                              "), and its key does not pick out one of them");
+    }
+  } else {
+    const auto why = StatementTableReads::whyNotUpdatable(
+        StatementTableReads::count(sql, plan.table,
+                                   [&session](const std::string& name) {
+                                     return OdbcTableMetadata::viewDefinition(session, name);
+                                   }),
+        plan.table);
+    if (!why.empty()) return refuse(plan, why);
+  }
+
   bool complete = true;
   for (const auto& key : plan.keyColumns) {
-    const auto ordinal = ordinalOf(columns, plan.table, key);
+    const auto ordinal = ordinalOf(columns, plan.table, plan.alias, key);
     if (!ordinal) {
       complete = false;
       break;
@@ -138,7 +192,8 @@ OdbcUpdatePlan OdbcUpdatePlan::make(const std::shared_ptr<OdbcSession>& session,
   plan.keyOrdinals.clear();
   std::string keyList;
   for (const auto& key : plan.keyColumns)
-    keyList += (keyList.empty() ? "" : ", ") + session->quoteIdentifier(plan.table) + "." +
+    keyList += (keyList.empty() ? "" : ", ") +
+               session->quoteIdentifier(plan.alias.empty() ? plan.table : plan.alias) + "." +
                session->quoteIdentifier(key);
   const std::string keyNames = [&] {
     std::string names;
@@ -159,6 +214,7 @@ OdbcUpdatePlan OdbcUpdatePlan::make(const std::shared_ptr<OdbcSession>& session,
       widenedColumns[i].baseSchema = plan.schema;
       widenedColumns[i].baseTable = plan.table;
       widenedColumns[i].baseColumn = plan.keyColumns[i];
+      if (!plan.alias.empty()) widenedColumns[i].tableName = plan.alias;
       plan.keyOrdinals.push_back(static_cast<int>(i));
     }
     // Drivers without base names had them filled in from the statement.

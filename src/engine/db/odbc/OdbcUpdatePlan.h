@@ -18,6 +18,11 @@ class OdbcStatement;
 // result's columns it is added in front of them ("select KEY, ...") and
 // hidden from the caller.
 //
+// A table the statement reads more than once is written through one of its
+// appearances only: where the driver names each column's alias
+// (SQL_DESC_TABLE_NAME), the one whose key the result holds; otherwise the
+// statement must read the table once (StatementTableReads).
+//
 // Threading: a plain value; made on the session's thread.
 struct OdbcUpdatePlan {
   bool updatable = false;
@@ -25,6 +30,9 @@ struct OdbcUpdatePlan {
   std::string reason;
   std::string schema;
   std::string table;
+  // The alias of the appearance written, when the driver names aliases and
+  // the statement reads the table by one.
+  std::string alias;
   // Internal ordinals (hidden columns first) and base names of the key.
   std::vector<int> keyOrdinals;
   std::vector<std::string> keyColumns;

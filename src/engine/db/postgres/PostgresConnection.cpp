@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "common/Error.h"
 #include "engine/db/postgres/PostgresError.h"
 #include "engine/db/postgres/PostgresRecordSet.h"
 
@@ -32,13 +33,16 @@ std::unique_ptr<RecordSet> PostgresConnection::open(const std::string& sql,
                                                     const OpenOptions& options) {
   // Every record set gives what the options ask for (prepared, server-side,
   // optimistic) whatever they say: the caller never asks for less.
+  if (m_canceller->requested()) throw Cancelled("Cancelled before the query was opened");
   return std::make_unique<PostgresRecordSet>(m_connection.get(), m_info.open(), sql,
-                                             options.countRecords);
+                                             options.countRecords, m_canceller);
 }
 
 void PostgresConnection::execute(const std::string& sql) {
   execPostgres(m_connection.get(), sql, "Cannot run the statement");
 }
+
+void PostgresConnection::cancel() noexcept { m_canceller->cancel(); }
 
 std::string PostgresConnection::describe() const {
   return PostgresConnectionInfo::describe(m_connection.get());

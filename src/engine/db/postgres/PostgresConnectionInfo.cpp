@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 #include <set>
 
 #include "common/Error.h"
@@ -55,6 +57,23 @@ std::string orDefault(const char* value) {
   return value && *value ? std::string(value) : std::string("(default)");
 }
 
+// Whole or decimal seconds ("10", "0.5") as milliseconds; empty when the
+// text is no such number or more than a day.
+std::optional<long long> secondsAsMilliseconds(const std::string& text) {
+  long long whole = 0, fraction = 0, scale = 1000;
+  std::size_t i = 0, digits = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits) {
+    whole = whole * 10 + (text[i] - '0');
+    if (whole > 86400) return std::nullopt;
+  }
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+      if (scale > 1) fraction += (text[i] - '0') * (scale /= 10);
+  }
+  if (digits == 0 || i != text.size()) return std::nullopt;
+  return whole * 1000 + fraction;
+}
+
 }  // namespace
 
 PostgresConnectionInfo::PostgresConnectionInfo(const ConnectionString& connectionString) {
@@ -66,6 +85,13 @@ PostgresConnectionInfo::PostgresConnectionInfo(const ConnectionString& connectio
   for (const auto& [key, value] : connectionString.pairs()) {
     const std::string keyword = keywordOf(key);
     if (!keyword.empty()) set(keyword, value);
+  }
+  if (const auto text = connectionString.get(kLockTimeoutKey); text && !text->empty()) {
+    const auto milliseconds = secondsAsMilliseconds(*text);
+    if (!milliseconds)
+      throw Error("Cannot connect to PostgreSQL: Lock Timeout \"" + *text +
+                  "\" is not a number of seconds (0 waits without limit)");
+    m_lockTimeoutMs = *milliseconds;
   }
   set("connect_timeout", kDefaultConnectTimeout);
   set("application_name", "Rowsmith");
@@ -103,10 +129,12 @@ PgConnectionPtr PostgresConnectionInfo::open() const {
   PQsetNoticeProcessor(
       connection.get(), [](void*, const char*) {}, nullptr);
   // Value texts the record set relies on: ISO dates, hexadecimal bytea and
-  // floating-point text that reads back to the same number.
+  // floating-point text that reads back to the same number. A lock held by
+  // another session is waited for only so long.
   execPostgres(connection.get(),
                "SET DateStyle = 'ISO, YMD'; SET bytea_output = 'hex'; "
-               "SET extra_float_digits = 3",
+               "SET extra_float_digits = 3; SET lock_timeout = " +
+                   std::to_string(m_lockTimeoutMs),
                "Cannot set up the session on " + describe(connection.get()));
   return connection;
 }

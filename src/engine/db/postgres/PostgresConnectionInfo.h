@@ -16,6 +16,10 @@ namespace rowsmith::db {
 // other pairs (Provider, Persist Security Info, ...) are ignored. Values go
 // to libpq as keyword/value pairs, so they need no quoting.
 //
+// "Lock Timeout" is Rowsmith's own: the seconds a statement waits for a lock
+// that another session holds (a row it writes, a table it reads) before it
+// fails; 10 unless given, 0 waits without limit.
+//
 // Threading: immutable after construction; open() may be called from any
 // thread, the connection it gives belongs to that thread.
 class PostgresConnectionInfo {
@@ -34,12 +38,20 @@ class PostgresConnectionInfo {
 
   // Seconds to wait for the server when the string does not say.
   static constexpr const char* kDefaultConnectTimeout = "10";
+  // How long to wait for a lock when the string does not say.
+  static constexpr long long kDefaultLockTimeoutMs = 10000;
+  // The connection string name of the lock timeout.
+  static constexpr const char* kLockTimeoutKey = "Lock Timeout";
+
+  // The lock timeout in milliseconds (0: no limit).
+  long long lockTimeoutMs() const { return m_lockTimeoutMs; }
 
   // "PostgreSQL, host H, port P, database D, user U" of a live connection.
   static std::string describe(const PGconn* connection);
 
  private:
   std::vector<std::pair<std::string, std::string>> m_parameters;
+  long long m_lockTimeoutMs = kDefaultLockTimeoutMs;
 };
 
 }  // namespace rowsmith::db

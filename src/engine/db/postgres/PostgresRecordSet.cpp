@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Error.h"
+#include "engine/db/api/StatementTableReads.h"
 #include "engine/db/postgres/PostgresError.h"
 #include "engine/db/postgres/PostgresStatementText.h"
 #include "engine/db/postgres/PostgresTableInfo.h"
@@ -47,8 +48,11 @@ struct Description {
 
 // Prepares `sql` as the unnamed statement on `connection` and describes its
 // result; nothing is run. Empty when preparing fails and `failQuietly`.
+// Preparing waits for the locks of the tables read: `canceller` may
+// interrupt it.
 std::optional<Description> describeStatement(PGconn* connection, const std::string& sql,
-                                             bool failQuietly) {
+                                             bool failQuietly, PostgresCanceller* canceller) {
+  PostgresCanceller::Window window(canceller, connection);
   PgResultPtr prepared(PQprepare(connection, "", sql.c_str(), 0, nullptr));
   if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
     if (failQuietly) return std::nullopt;
@@ -69,11 +73,34 @@ std::optional<Description> describeStatement(PGconn* connection, const std::stri
 }  // namespace
 
 PostgresRecordSet::PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql,
-                                     bool countRecords)
-    : m_reader(std::move(reader)), m_countRecords(countRecords) {
-  execPostgres(m_reader.get(), kBeginReading, "Cannot open the query");
-  describe(writer, PostgresStatementText::trimmed(sql));
-  startReading();
+                                     bool countRecords,
+                                     std::shared_ptr<PostgresCanceller> canceller)
+    : m_reader(std::move(reader)), m_canceller(std::move(canceller)), m_countRecords(countRecords) {
+  try {
+    refuseIfCancelled("Cancelled before the query was opened");
+    execPostgres(m_reader.get(), kBeginReading, "Cannot open the query");
+    describe(writer, PostgresStatementText::trimmed(sql));
+    startReading();
+  } catch (const Error&) {
+    // A statement that the cancel interrupted fails in its own words.
+    refuseIfCancelled("Cancelled while the query was opened");
+    throw;
+  }
+}
+
+void PostgresRecordSet::refuseIfCancelled(const std::string& context) const {
+  if (m_canceller && m_canceller->requested()) throw Cancelled(context);
+}
+
+PgResultPtr PostgresRecordSet::read(const std::string& sql, const std::string& context) {
+  refuseIfCancelled("Cancelled: " + context);
+  PostgresCanceller::Window window(m_canceller.get(), m_reader.get());
+  PgResultPtr result(PQexec(m_reader.get(), sql.c_str()));
+  const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
+  if (m_canceller && m_canceller->interrupted(result.get()))
+    throw Cancelled("Cancelled: " + context);
+  throwPostgresError(context, m_reader.get(), result.get());
 }
 
 PostgresRecordSet::~PostgresRecordSet() {
@@ -85,7 +112,7 @@ PostgresRecordSet::~PostgresRecordSet() {
 }
 
 void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
-  const Description description = *describeStatement(m_reader.get(), sql, false);
+  const Description description = *describeStatement(m_reader.get(), sql, false, m_canceller.get());
   if (description.columns.empty()) throw Error("CommandText does not return a result set");
   m_statement = sql;
 
@@ -143,6 +170,13 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
       m_whyReadOnly = table.displayName() + " is not a table";
       return;
   }
+  // The columns name their table but not the alias it was read through: a
+  // table read twice could have its rows mixed up. (Views are no concern:
+  // their columns name the view.)
+  m_whyReadOnly = StatementTableReads::whyNotUpdatable(
+      StatementTableReads::count(sql, table.name(), {}, StatementTableReads::Reads::ColumnSources),
+      table.displayName());
+  if (!m_whyReadOnly.empty()) return;
   if (PostgresStatementText::locksRows(sql)) {
     m_whyReadOnly = "the query locks its rows (FOR UPDATE or FOR SHARE)";
     return;
@@ -171,7 +205,11 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
                                          : quoteIdentifier(table.columns().at(attnum).name);
     }
     const auto extended = PostgresStatementText::withExtraColumns(sql, extra);
-    const auto check = extended ? describeStatement(m_reader.get(), *extended, true) : std::nullopt;
+    refuseIfCancelled("Cancelled while the query was opened");
+    const auto check = extended
+                           ? describeStatement(m_reader.get(), *extended, true, m_canceller.get())
+                           : std::nullopt;
+    refuseIfCancelled("Cancelled while the query was opened");
     bool usable = check && check->columns.size() == description.columns.size() + wanted.size();
     for (std::size_t i = 0; usable && i < description.columns.size(); ++i)
       usable = check->columns[i].table == description.columns[i].table &&
@@ -194,7 +232,8 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
     m_statement = *extended;
   }
   if (wanted.front() == kTableOidColumn) wanted.clear();
-  m_writer = std::make_unique<PostgresRowWriter>(writer, std::move(table), std::move(wanted));
+  m_writer = std::make_unique<PostgresRowWriter>(writer, std::move(table), std::move(wanted),
+                                                 m_canceller.get());
 }
 
 void PostgresRecordSet::countRows() {
@@ -207,7 +246,12 @@ void PostgresRecordSet::countRows() {
   // A failed count must leave the reading transaction usable.
   if (!run("SAVEPOINT rowsmith_count", PGRES_COMMAND_OK)) return;
   const std::string sql = "SELECT count(*) FROM (" + m_statement + "\n) AS q";
-  const PgResultPtr counted = run(sql.c_str(), PGRES_TUPLES_OK);
+  refuseIfCancelled("Cancelled while the rows were counted");
+  const PgResultPtr counted = [&] {
+    PostgresCanceller::Window window(m_canceller.get(), reader);
+    return run(sql.c_str(), PGRES_TUPLES_OK);
+  }();
+  refuseIfCancelled("Cancelled while the rows were counted");
   if (counted && PQntuples(counted.get()) == 1 && PQnfields(counted.get()) == 1 &&
       !PQgetisnull(counted.get(), 0, 0)) {
     m_count = std::strtoll(PQgetvalue(counted.get(), 0, 0), nullptr, 10);
@@ -223,9 +267,8 @@ void PostgresRecordSet::startReading() {
     countRows();
   else
     m_count = -1;
-  execPostgres(m_reader.get(),
-               "DECLARE " + std::string(kCursor) + " NO SCROLL CURSOR FOR " + m_statement,
-               "Cannot open the query");
+  read("DECLARE " + std::string(kCursor) + " NO SCROLL CURSOR FOR " + m_statement,
+       "Cannot open the query");
   m_open = true;
   m_rowNumber = 0;
   fetchBatch();
@@ -233,9 +276,8 @@ void PostgresRecordSet::startReading() {
 
 void PostgresRecordSet::fetchBatch() {
   m_batch.reset();
-  m_batch = execPostgres(m_reader.get(),
-                         "FETCH FORWARD " + std::to_string(kBatchRows) + " FROM " + kCursor,
-                         "Cannot read the query's rows");
+  m_batch = read("FETCH FORWARD " + std::to_string(kBatchRows) + " FROM " + kCursor,
+                 "Cannot read the query's rows");
   m_batchRows = PQntuples(m_batch.get());
   m_batchRow = 0;
   m_lastBatch = m_batchRows < kBatchRows;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/db/api/RecordSet.h"
+#include "engine/db/postgres/PostgresCanceller.h"
 #include "engine/db/postgres/PostgresHandles.h"
 #include "engine/db/postgres/PostgresRowWriter.h"
 
@@ -21,10 +22,14 @@ namespace rowsmith::db {
 // see them. Writes go through the user's connection (PostgresRowWriter).
 //
 // The result can be updated when its columns come from one table (PQftable)
-// that has a primary key, or that has none (rows are then found by tableoid
-// and ctid). Key columns missing from the select list are added to the
+// that the statement reads only once (PQftable names no alias: see
+// StatementTableReads) and that has a primary key, or that has none (rows
+// are then found by tableoid and ctid). Key columns missing from the select list are added to the
 // statement that runs, after the user's columns, and hidden. Expressions,
 // generated and system columns are read-only.
+//
+// Reading statements and writes can be interrupted through `canceller`
+// (PostgresCanceller); an interrupted one raises rowsmith::Cancelled.
 //
 // Threading: used only by the thread that owns the connection it came from,
 // and never after that connection is gone.
@@ -34,7 +39,8 @@ class PostgresRecordSet : public RecordSet {
   // with the database's message, or "CommandText does not return a result
   // set" for a statement without rows (which is then not run).
   PostgresRecordSet(PGconn* writer, PgConnectionPtr reader, const std::string& sql,
-                    bool countRecords = true);
+                    bool countRecords = true,
+                    std::shared_ptr<PostgresCanceller> canceller = nullptr);
   ~PostgresRecordSet() override;
 
   bool isOpen() const override { return m_open; }
@@ -66,6 +72,9 @@ class PostgresRecordSet : public RecordSet {
   };
 
   void describe(PGconn* writer, const std::string& sql);
+  // Runs a reading statement that the canceller may interrupt.
+  PgResultPtr read(const std::string& sql, const std::string& context);
+  void refuseIfCancelled(const std::string& context) const;
   void startReading();
   void countRows();
   void fetchBatch();
@@ -75,6 +84,7 @@ class PostgresRecordSet : public RecordSet {
   void clearRow();
 
   PgConnectionPtr m_reader;
+  std::shared_ptr<PostgresCanceller> m_canceller;
   std::string m_statement;  // what the cursor runs, hidden key columns included
   bool m_countRecords = true;
   std::vector<Field> m_fields;

@@ -1,7 +1,10 @@
 #include "engine/db/postgres/PostgresRowWriter.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "common/Error.h"
@@ -43,6 +46,18 @@ std::string quoteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
+// SQLSTATE of "canceling statement due to lock timeout".
+constexpr const char* kLockNotAvailable = "55P03";
+// A row's write that the server has not answered by then waits for a lock
+// (or a busy server): it may be cancelled.
+constexpr int kQuickAnswer = 100;  // milliseconds
+
+// Whether the server's answer arrives on `connection` within `milliseconds`.
+bool answersWithin(PGconn* connection, int milliseconds) {
+  pollfd socket{PQsocket(connection), POLLIN, 0};
+  return socket.fd < 0 || ::poll(&socket, 1, milliseconds) != 0;
+}
+
 std::string nextStatementName() {
   static std::atomic<unsigned> counter{0};
   return "rowsmith_update_" + std::to_string(++counter);
@@ -51,8 +66,11 @@ std::string nextStatementName() {
 }  // namespace
 
 PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table,
-                                     std::vector<int> keyColumns)
-    : m_connection(connection), m_table(std::move(table)), m_keyColumns(std::move(keyColumns)) {}
+                                     std::vector<int> keyColumns, PostgresCanceller* canceller)
+    : m_connection(connection),
+      m_canceller(canceller),
+      m_table(std::move(table)),
+      m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
   // Statements are per session; let a long-lived connection forget them.
@@ -155,6 +173,13 @@ void PostgresRowWriter::write(std::vector<std::string> key, std::vector<Change> 
     writeRow(key, changes);
     return;
   }
+  // A cancel keeps the rows moved past and drops the row in hand.
+  if (m_canceller && m_canceller->requested()) {
+    flush();
+    commitTransaction();
+    throw Cancelled("Cancelled before writing to table " + m_table.displayName() + ", key " +
+                    describeKey(key));
+  }
   m_rows.push_back(Row{std::move(key), std::move(changes)});
   // The first rows go one by one, then groups double up to their size: a
   // short run, and a fault in its first rows, is reported on moving past
@@ -168,8 +193,10 @@ void PostgresRowWriter::flush() {
   std::vector<Row> rows;
   rows.swap(m_rows);
   m_rowsApplied += static_cast<long long>(rows.size());
+  // The rows are moved past: a cancel asked for meanwhile still writes them,
+  // unless a row's own write waits (writeRow).
   if (rows.size() == 1) {
-    writeRow(rows.front().key, rows.front().changes);
+    writeRow(rows.front().key, rows.front().changes, true);
     return;
   }
   beginTransaction();
@@ -201,9 +228,22 @@ void PostgresRowWriter::flush() {
       array += '}';
       values.push_back(array.c_str());
     }
-    PgResultPtr result(PQexecPrepared(m_connection, groupStatementFor(columns).c_str(),
-                                      static_cast<int>(values.size()), values.data(), nullptr,
-                                      nullptr, 0));
+    const std::string& statement = groupStatementFor(columns);
+    PgResultPtr result;
+    if (PQsendQueryPrepared(m_connection, statement.c_str(), static_cast<int>(values.size()),
+                            values.data(), nullptr, nullptr, 0)) {
+      // A group that keeps the server busy may wait for a lock: a cancel
+      // interrupts it, and the rows are written again one by one below.
+      std::optional<PostgresCanceller::Window> window;
+      if (m_canceller && !answersWithin(m_connection, kQuickAnswer))
+        window.emplace(m_canceller, m_connection);
+      while (PGresult* raw = PQgetResult(m_connection)) {
+        if (!result)
+          result.reset(raw);
+        else
+          PQclear(raw);
+      }
+    }
     if (PQstatus(m_connection) != CONNECTION_OK) {
       m_inTransaction = false;
       throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, result.get()) +
@@ -225,7 +265,7 @@ void PostgresRowWriter::flush() {
   // Row by row again, from before the group, to find the row to report.
   groupExec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
   groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  for (const Row& row : rows) writeRow(row.key, row.changes);
+  for (const Row& row : rows) writeRow(row.key, row.changes, true);
 }
 
 void PostgresRowWriter::groupExec(const char* sql, const std::string& context) {
@@ -268,7 +308,7 @@ std::string PostgresRowWriter::describeKey(const std::vector<std::string>& key) 
 }
 
 void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
-                                 const std::vector<Change>& changes) {
+                                 const std::vector<Change>& changes, bool replaying) {
   const std::string& statement = statementFor(changes);
 
   std::vector<const char*> values;
@@ -280,6 +320,12 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
 
   std::string keyText = describeKey(key);
   const std::string where = "table " + m_table.displayName() + ", key " + keyText;
+  // Rows moved past are written again after a cancelled group: only a row
+  // whose own write waits is cancelled then (its window sends the cancel).
+  if (!replaying && m_canceller && m_canceller->requested()) {
+    commitTransaction();
+    throw Cancelled("Cancelled before writing to " + where);
+  }
   beginTransaction();
 
   // Savepoint, update and release travel together: one round trip per row.
@@ -293,6 +339,13 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
       PQsendQueryParams(m_connection, "RELEASE SAVEPOINT rowsmith_row", 0, nullptr, nullptr,
                         nullptr, nullptr, 0) &&
       PQpipelineSync(m_connection);
+
+  // A write that keeps the server busy waits for a lock: from then on a
+  // cancel may interrupt it. The savepoint before it is long set by then,
+  // and undoes this row alone.
+  std::optional<PostgresCanceller::Window> window;
+  if (sent && m_canceller && !answersWithin(m_connection, kQuickAnswer))
+    window.emplace(m_canceller, m_connection);
 
   // Results: one per command, each followed by a null, then the sync.
   PgResultPtr failure;
@@ -317,6 +370,7 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
       if (synced) break;
     }
   }
+  window.reset();
   const std::string lostConnection = sent ? std::string() : postgresMessage(m_connection, nullptr);
   PQexitPipelineMode(m_connection);
 
@@ -330,6 +384,11 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
   }
   if (failure) {
     const std::string message = postgresMessage(m_connection, failure.get());
+    // A cancel that came before the savepoint was set (the server slow
+    // beyond belief) ends the transaction: that is no clean cancel.
+    const bool cancelled = savepointSet && m_canceller && m_canceller->interrupted(failure.get());
+    const char* state = PQresultErrorField(failure.get(), PG_DIAG_SQLSTATE);
+    const bool lockTimedOut = state && std::string(state) == kLockNotAvailable;
     // Undo this row alone and keep the rows before it.
     std::string lost;
     if (savepointSet)
@@ -340,6 +399,15 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
       exec("ROLLBACK", "Cannot undo the failed write to " + where);
     }
     commitTransaction();
+    if (cancelled) throw Cancelled("Cancelled while writing to " + where);
+    if (lockTimedOut)
+      throw Error("Cannot write to " + where +
+                  ": another session held a lock on the row (or its table) for longer than the "
+                  "lock timeout of " +
+                  lockTimeoutText() +
+                  "; end that session's transaction, or set a longer Lock Timeout (in seconds) "
+                  "in the connection string" +
+                  lost);
     throw Error("Cannot write to " + where + ": " + message + lost);
   }
   if (affected == "0") {
@@ -350,6 +418,13 @@ void PostgresRowWriter::writeRow(const std::vector<std::string>& key,
   m_group.rowWritten(std::move(keyText));
   ++m_rowsInTransaction;
   if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+}
+
+std::string PostgresRowWriter::lockTimeoutText() const {
+  PgResultPtr shown(PQexec(m_connection, "SHOW lock_timeout"));
+  if (!shown || PQresultStatus(shown.get()) != PGRES_TUPLES_OK || PQntuples(shown.get()) != 1)
+    return "the session";
+  return PQgetvalue(shown.get(), 0, 0);
 }
 
 void PostgresRowWriter::commit() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/db/api/CommitGroup.h"
+#include "engine/db/postgres/PostgresCanceller.h"
 #include "engine/db/postgres/PostgresHandles.h"
 #include "engine/db/postgres/PostgresTableInfo.h"
 
@@ -32,12 +33,21 @@ namespace rowsmith::db {
 // connection, a failed commit) says so and names the last row kept
 // (CommitGroup).
 //
+// A row locked by another session is waited for up to the session's lock
+// timeout; then the write fails with a message that names the row (a group
+// that waits that long is written again row by row, and the locked row waits
+// once more). The wait can be interrupted through `canceller`: the rows moved
+// past are written (a group interrupted while it waits, row by row up to the
+// row that waits), the row in hand keeps its old values, the rows before it
+// are committed and rowsmith::Cancelled is raised.
+//
 // Threading: used by the thread that owns the connection.
 class PostgresRowWriter {
  public:
   // How the row is found: the primary key's columns (attribute numbers), or
-  // when empty, tableoid and ctid.
-  PostgresRowWriter(PGconn* connection, PostgresTableInfo table, std::vector<int> keyColumns);
+  // when empty, tableoid and ctid. `canceller` may be null.
+  PostgresRowWriter(PGconn* connection, PostgresTableInfo table, std::vector<int> keyColumns,
+                    PostgresCanceller* canceller = nullptr);
   ~PostgresRowWriter();
   PostgresRowWriter(const PostgresRowWriter&) = delete;
   PostgresRowWriter& operator=(const PostgresRowWriter&) = delete;
@@ -68,7 +78,10 @@ class PostgresRowWriter {
 
   const std::string& statementFor(const std::vector<Change>& changes);
   const std::string& groupStatementFor(const std::vector<int>& columns);
-  void writeRow(const std::vector<std::string>& key, const std::vector<Change>& changes);
+  // One row under its own savepoint; `replaying` writes it even when a
+  // cancel was asked for, unless its write waits (rows of a cancelled group).
+  void writeRow(const std::vector<std::string>& key, const std::vector<Change>& changes,
+                bool replaying = false);
   void groupExec(const char* sql, const std::string& context);
   void beginTransaction();
   void commitTransaction();
@@ -76,7 +89,10 @@ class PostgresRowWriter {
   std::string describeKey(const std::vector<std::string>& key) const;
   void exec(const char* sql, const std::string& context);
 
+  std::string lockTimeoutText() const;
+
   PGconn* m_connection;
+  PostgresCanceller* m_canceller;
   PostgresTableInfo m_table;
   std::vector<int> m_keyColumns;
   // Prepared UPDATE statements by the attribute numbers they change.

@@ -21,7 +21,8 @@ SELECT c.relkind,
             ELSE n.nspname || '.' || c.relname END,
        a.attnum, a.attname, quote_ident(tn.nspname) || '.' || quote_ident(t.typname),
        a.attgenerated <> '',
-       coalesce(array_position(i.indkey::int2[], a.attnum), -1) + 1
+       coalesce(array_position(i.indkey::int2[], a.attnum), -1) + 1,
+       c.relname
   FROM pg_catalog.pg_class c
   JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace
   LEFT JOIN pg_catalog.pg_attribute a
@@ -48,6 +49,7 @@ PostgresTableInfo PostgresTableInfo::load(PGconn* connection, Oid table) {
   info.m_kind = PQgetvalue(rows, 0, 0)[0];
   info.m_sqlName = PQgetvalue(rows, 0, 1);
   info.m_displayName = PQgetvalue(rows, 0, 2);
+  info.m_name = PQgetvalue(rows, 0, 8);
   std::vector<std::pair<int, int>> key;  // (position, attnum)
   for (int row = 0; row < PQntuples(rows); ++row) {
     if (PQgetisnull(rows, row, 3)) continue;

@@ -33,6 +33,8 @@ class PostgresTableInfo {
   // As the user would write it: the bare name when the search path finds
   // it, else schema.name.
   const std::string& displayName() const { return m_displayName; }
+  // The name alone, without schema or quotes.
+  const std::string& name() const { return m_name; }
   // Columns by attribute number.
   const std::map<int, Column>& columns() const { return m_columns; }
   // Attribute numbers of the primary key, in key order; empty without one.
@@ -42,6 +44,7 @@ class PostgresTableInfo {
   char m_kind = 0;
   std::string m_sqlName;
   std::string m_displayName;
+  std::string m_name;
   std::map<int, Column> m_columns;
   std::vector<int> m_primaryKey;
 };

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <set>
+
+#include "engine/db/api/StatementTableReads.h"
 
 namespace rowsmith::db {
 
@@ -61,6 +64,26 @@ bool rowsAreTableRows(const std::vector<std::string>& words) {
   if (words.empty() || words.front() != "SELECT") return false;
   return std::none_of(words.begin(), words.end(),
                       [](const std::string& w) { return combining.count(w) != 0; });
+}
+
+// The CREATE VIEW statement of the view `name` in any attached database.
+std::optional<std::string> viewDefinition(const SqliteHandle& database, const std::string& name) {
+  SqliteStatement schemas;
+  if (!SqliteStatement::tryPrepare(database, "PRAGMA database_list", schemas)) return std::nullopt;
+  while (sqlite3_step(schemas.get()) == SQLITE_ROW) {
+    const auto* schema = reinterpret_cast<const char*>(sqlite3_column_text(schemas.get(), 1));
+    SqliteStatement view;
+    if (!schema || !SqliteStatement::tryPrepare(
+                       database,
+                       "SELECT sql FROM " + quoteSqliteIdentifier(schema) +
+                           ".sqlite_master WHERE type = 'view' AND name = ?1 COLLATE NOCASE",
+                       view))
+      continue;
+    sqlite3_bind_text(view.get(), 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    if (sqlite3_step(view.get()) == SQLITE_ROW && sqlite3_column_text(view.get(), 0))
+      return std::string(reinterpret_cast<const char*>(sqlite3_column_text(view.get(), 0)));
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -120,6 +143,14 @@ SqliteResultShape SqliteResultShape::analyse(const SqliteHandle& database, const
     shape.m_columns.push_back(std::move(column));
   }
   shape.findBaseTable(s);
+  if (!shape.updatable()) return shape;
+  // The metadata names a column's table, not the alias it was read through:
+  // a table read twice could have its rows mixed up.
+  shape.m_whyNotUpdatable = StatementTableReads::whyNotUpdatable(
+      StatementTableReads::count(
+          sql, shape.m_table,
+          [&database](const std::string& name) { return viewDefinition(database, name); }),
+      shape.m_table);
   if (!shape.updatable()) return shape;
   shape.markGeneratedColumns(database);
   if (!shape.findPrimaryKey(database, s) && !shape.addRowid(database, sql, statement)) {

@@ -14,7 +14,9 @@ namespace rowsmith::db {
 // back, and how its rows are identified.
 //
 // A result can be written when its table columns all come from one table
-// and it holds that table's primary key, or, for a rowid table, when the
+// that the statement reads only once (SQLite names a column's table but not
+// its alias: see StatementTableReads) and it holds that table's primary
+// key, or, for a rowid table, when the
 // rowid can be added in front of the statement's columns ("hidden" key
 // columns; the record set does not show them). Expressions and generated
 // columns are read-only.
