@@ -84,7 +84,8 @@ void TTstatusForm::showRows(long long row, long long total) {
   const double seconds = m_clock.elapsed() / 1000.0;
   if (seconds < 0.2) return;
   const double rate = row / seconds;
-  QString text = QStringLiteral("%1 rows/s").arg(qRound64(rate));
+  m_rate = QStringLiteral("%1 rows/s").arg(qRound64(rate));
+  QString text = m_rate;
   if (total > row && rate > 0)
     text += QStringLiteral(", about %1 left").arg(duration(qRound64((total - row) / rate)));
   m_rateText->setText(text);
@@ -93,12 +94,21 @@ void TTstatusForm::showRows(long long row, long long total) {
 void TTstatusForm::setFinished() {
   m_ended = true;
   m_dataThread.reset();
+  showTimeTaken();
   setButtonKind(ButtonKind::Ok);
 }
 
 void TTstatusForm::setFailed() {
   m_ended = true;
   m_dataThread.reset();
+  showTimeTaken();
+}
+
+void TTstatusForm::showTimeTaken() {
+  if (!m_clock.isValid()) return;
+  const QString taken =
+      QStringLiteral("took %1").arg(duration(qRound64(m_clock.elapsed() / 1000.0)));
+  m_rateText->setText(m_rate.isEmpty() ? taken : m_rate + QStringLiteral(", ") + taken);
 }
 
 void TTstatusForm::cancelButtonClick() {

@@ -60,6 +60,9 @@ class TTstatusForm : public QWidget, public ComponentOwner {
  private:
   void setButtonKind(ButtonKind kind);
   void stopRun();
+  // Once the run has ended: the rate it reached and the time it took, with
+  // no time left.
+  void showTimeTaken();
 
   QLabel* m_statusText;
   QProgressBar* m_taskProgress;
@@ -71,6 +74,7 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   bool m_cancelRequested = false;
   bool m_ended = false;
   QElapsedTimer m_clock;
+  QString m_rate;  // the last rate shown, "N rows/s"
 };
 
 }  // namespace rowsmith::gui

@@ -174,7 +174,7 @@ TEST_F(DataThreadLockWaitTest, CancelInterruptsAWaitOfTheWriterOrTheReader) {
   };
   const Case cases[] = {
       {"UPDATE " + m_table + " SET name = name WHERE id = 2",
-       "Terminated by user. 2 rows processed.",
+       "Terminated by user. 1 rows processed.",
        {"NAME1", "name2", "name3"}},
       {"LOCK TABLE " + m_table + " IN ACCESS EXCLUSIVE MODE",
        "Terminated by user. 0 rows processed.",

@@ -347,6 +347,10 @@ void WizardFlowTest::goRunsTheJobWithAProgressWindow() {
   QCOMPARE(form->statusText()->text(), QStringLiteral("Complete. 3 rows processed."));
   QCOMPARE(form->taskProgress()->value(), 100);
   QCOMPARE(form->cancelButton()->text(), QStringLiteral("&OK"));
+  // Once the run has ended the window tells the time it took, not a time left.
+  QVERIFY2(form->rateText()->text().contains(QStringLiteral("took")) &&
+               !form->rateText()->text().contains(QStringLiteral("left")),
+           qPrintable(form->rateText()->text()));
   QCOMPARE(job.column("select name from people order by id"),
            (std::vector<std::string>{"Ann Smith", "Bob Jones", "Cy"}));
   // NULL reaches a filter as empty text and comes back as the empty string.

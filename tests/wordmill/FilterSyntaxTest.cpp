@@ -37,12 +37,14 @@ TEST(FilterSyntax, CommentsBlankLinesAndLineEndsAreIgnored) {
   });
 }
 
+// The list every unknown step names, and the usage of replace.
+const std::string steps =
+    "the steps are: replace, regex, pairs, upper, lower, title, trim, trim-start, trim-end, "
+    "collapse-spaces, prepend, append, null-if-empty, null-if, php-serialized, json-strings";
+const std::string replaceUsage =
+    "write it as: replace \"find\" \"with\" [ignore-case] [whole-word] [first]";
+
 TEST(FilterSyntax, CompileErrorsGiveLineColumnAndWhatToDo) {
-  const std::string steps =
-      "the steps are: replace, regex, pairs, upper, lower, title, trim, trim-start, trim-end, "
-      "collapse-spaces, prepend, append, null-if-empty, null-if, php-serialized, json-strings";
-  const std::string replaceUsage =
-      "write it as: replace \"find\" \"with\" [ignore-case] [whole-word] [first]";
   struct Case {
     std::string source, message;
   };
@@ -119,11 +121,6 @@ TEST(FilterSyntax, StepsInBracesMayShareTheLineOrTakeLinesOfTheirOwnAndNest) {
 }
 
 TEST(FilterSyntax, BraceErrorsSayWhereTheBraceIsMissingOrWrong) {
-  const std::string steps =
-      "the steps are: replace, regex, pairs, upper, lower, title, trim, trim-start, trim-end, "
-      "collapse-spaces, prepend, append, null-if-empty, null-if, php-serialized, json-strings";
-  const std::string replaceUsage =
-      "write it as: replace \"find\" \"with\" [ignore-case] [whole-word] [first]";
   struct Case {
     std::string source, message;
   };

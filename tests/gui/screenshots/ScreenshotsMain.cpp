@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     running.showStatus(QStringLiteral("Complete. 5000 rows processed."));
     running.showProgress(100);
     running.setFinished();
+    // Its clock runs from the worker's attaching, which this window never saw.
+    running.rateText()->setText(QStringLiteral("2468 rows/s, took 2 s"));
     save(running, QStringLiteral("progress-done.png"));
   }
 
