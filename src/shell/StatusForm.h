@@ -48,6 +48,8 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   void cancelButtonClick();
 
   ButtonKind buttonKind() const { return m_kind; }
+  // The run has finished or failed.
+  bool ended() const { return m_ended; }
   QLabel* statusText() const { return m_statusText; }
   QLabel* rateText() const { return m_rateText; }
   QProgressBar* taskProgress() const { return m_taskProgress; }
