@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "cli/LineFilterPipeline.h"
 #include "common/Error.h"
 #include "engine/CompiledFilters.h"
+#include "engine/KeptValuesNotice.h"
 #include "wordmill/FilterServer.h"
 
 namespace rowsmith::cli {
@@ -77,6 +80,8 @@ int runFilter(const std::string& filterPath, const std::vector<std::string>& tex
     throw;
   }
   out.flush();
+  if (const std::uint64_t kept = window.valuesKeptAsTheyWere())
+    std::cerr << "rowsmith-run: " << keptValuesNotice(kept, {}, filterPath) << "\n";
   freeCompiledFilters(filters);
   return kExitOk;
 }

@@ -65,6 +65,16 @@ void ProgressDisplay::attachThread(const std::shared_ptr<TDataThread>&) {
   // The runner keeps the worker from the start; nothing to add here.
 }
 
+void ProgressDisplay::showNotice(const std::string& text) {
+  std::lock_guard lock(m_mutex);
+  m_notices.push_back(text);
+}
+
+std::vector<std::string> ProgressDisplay::notices() const {
+  std::lock_guard lock(m_mutex);
+  return m_notices;
+}
+
 void ProgressDisplay::setFinished() {
   std::lock_guard lock(m_mutex);
   m_finished = true;

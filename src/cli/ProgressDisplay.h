@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/RunObserver.h"
 
@@ -28,6 +29,7 @@ class ProgressDisplay : public RunObserver {
   void showStatus(const std::string& text) override;
   void showProgress(int percent) override;
   void attachThread(const std::shared_ptr<TDataThread>& thread) override;
+  void showNotice(const std::string& text) override;
   void setFinished() override;
   void showError(const RunErrorReport& report) override;
   void releaseSettings(std::unique_ptr<TSettings> settings) override;
@@ -44,6 +46,7 @@ class ProgressDisplay : public RunObserver {
   bool finished() const;
   std::optional<RunErrorReport> error() const;
   std::string lastStatus() const;
+  std::vector<std::string> notices() const;
 
  private:
   std::string barLine(const std::string& status, long long row, long long total) const;
@@ -58,6 +61,7 @@ class ProgressDisplay : public RunObserver {
   // Guarded by m_mutex.
   std::string m_status;
   std::optional<RunErrorReport> m_error;
+  std::vector<std::string> m_notices;
   bool m_finished = false;
   bool m_over = false;
 

@@ -96,6 +96,8 @@ int runJob(const std::string& jobPath, const RunOptions& options) {
   // Ended without finishing and without an error: a silent abort.
   if (!display->finished()) return kExitError;
   std::cout << display->lastStatus() << std::endl;
+  for (const std::string& notice : display->notices())
+    std::cerr << "rowsmith-run: " << notice << "\n";
   return thread->Terminated() ? kExitCancelled : kExitOk;
 }
 

@@ -13,6 +13,7 @@
 #include "document/Settings.h"
 #include "engine/ColumnNameCheck.h"
 #include "engine/FieldText.h"
+#include "engine/KeptValuesNotice.h"
 #include "engine/Preview.h"
 #include "engine/ValueChange.h"
 #include "engine/db/ConnectionFactory.h"
@@ -177,7 +178,12 @@ void TDataThread::processRows() {
       }
     }
   }
+  std::vector<std::string> columnNames;
+  if (m_query && m_query->isOpen())
+    for (int i = 0; i < m_query->fieldCount(); ++i) columnNames.push_back(m_query->fieldName(i));
   if (m_query) m_query->close();
+  for (const std::string& notice : keptValuesNotices(*m_filters, columnNames))
+    m_observer->showNotice(notice);
 
   std::string text = Terminated() ? "Terminated by user. " : "Complete. ";
   appendNumber(text, n);

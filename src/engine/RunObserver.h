@@ -40,6 +40,9 @@ class RunObserver {
   // `thread` (Terminate). The reference keeps the worker object alive; it
   // stays valid after the run has ended.
   virtual void attachThread(const std::shared_ptr<TDataThread>& thread) = 0;
+  // A remark on the outcome that the user should read, such as values a
+  // filter left as they were. Comes after the rows, before setFinished.
+  virtual void showNotice(const std::string& text) { (void)text; }
   // The run has ended normally or after a cancel; its last status text is
   // the completion or termination text. Not called after an error.
   virtual void setFinished() = 0;

@@ -42,6 +42,12 @@ TTstatusForm::TTstatusForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   m_taskProgress->setFixedHeight(12);
   m_rateText = new QLabel(this);
   m_rateText->setObjectName(QStringLiteral("rateText"));
+  // Remarks on the outcome; hidden until there is one.
+  m_noticeText = new QLabel(this);
+  m_noticeText->setObjectName(QStringLiteral("noticeText"));
+  m_noticeText->setWordWrap(true);
+  m_noticeText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_noticeText->hide();
   m_cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
   m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
   m_cancelButton->setMinimumSize(88, 25);
@@ -55,6 +61,7 @@ TTstatusForm::TTstatusForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setSpacing(6);
   layout->addWidget(m_statusText);
   layout->addWidget(m_taskProgress);
+  layout->addWidget(m_noticeText);
   layout->addLayout(buttons);
   setMinimumWidth(351);
   resize(351, sizeHint().height());
@@ -76,6 +83,13 @@ void TTstatusForm::attachThread(const std::shared_ptr<TDataThread>& thread) {
 }
 
 void TTstatusForm::showStatus(const QString& text) { m_statusText->setText(text); }
+
+void TTstatusForm::showNotice(const QString& text) {
+  const QString shown = m_noticeText->text();
+  m_noticeText->setText(shown.isEmpty() ? text : shown + QLatin1Char('\n') + text);
+  m_noticeText->show();
+  resize(width(), qMax(height(), sizeHint().height()));
+}
 
 void TTstatusForm::showProgress(int percent) { m_taskProgress->setValue(qBound(0, percent, 100)); }
 

@@ -40,6 +40,8 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   void attachThread(const std::shared_ptr<TDataThread>& thread);
   void showStatus(const QString& text);
   void showProgress(int percent);
+  // A remark on the run's outcome, shown under the bar; remarks add up.
+  void showNotice(const QString& text);
   // Rows handled so far and the announced total (below 1 when unknown).
   void showRows(long long row, long long total);
   void setFinished();
@@ -52,6 +54,7 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   bool ended() const { return m_ended; }
   QLabel* statusText() const { return m_statusText; }
   QLabel* rateText() const { return m_rateText; }
+  QLabel* noticeText() const { return m_noticeText; }
   QProgressBar* taskProgress() const { return m_taskProgress; }
   QPushButton* cancelButton() const { return m_cancelButton; }
 
@@ -69,6 +72,7 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   QLabel* m_statusText;
   QProgressBar* m_taskProgress;
   QLabel* m_rateText;
+  QLabel* m_noticeText;
   QPushButton* m_cancelButton;
   ButtonKind m_kind = ButtonKind::Cancel;
   std::shared_ptr<TDataThread> m_dataThread;

@@ -126,6 +126,14 @@ void StatusFormObserver::attachThread(const std::shared_ptr<TDataThread>& thread
   });
 }
 
+void StatusFormObserver::showNotice(const std::string& text) {
+  std::shared_ptr<Shared> shared = m_shared;
+  // Once a run at most: waiting for it costs nothing.
+  onUiThread([shared, text] {
+    if (shared->form) shared->form->showNotice(QString::fromStdString(text));
+  });
+}
+
 void StatusFormObserver::setFinished() {
   std::shared_ptr<Shared> shared = m_shared;
   onUiThread([shared] {

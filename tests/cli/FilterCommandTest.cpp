@@ -57,6 +57,18 @@ TEST_F(FilterCommandTest, WithoutArgumentsEachInputLineGivesOneLine) {
   EXPECT_EQ(run({"filter", filter}, "").out, "");
 }
 
+// A serialized value that would come back broken stays as it was, on its
+// line, and a note on standard error says how many did.
+TEST_F(FilterCommandTest, ValuesKeptAsTheyWereAreCountedOnStandardError) {
+  const auto filter = writeFile("move.fll", "php-serialized { replace \"old\" \"new one\" }\n");
+  const auto result = run({"filter", filter}, "s:3:\"old\";\ns:9:\"old\";\nold\ns:4:\"old\";\n");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "s:7:\"new one\";\ns:9:\"old\";\nnew one\ns:4:\"old\";\n");
+  EXPECT_EQ(result.err, "rowsmith-run: 2 values were left as they were: filter " + filter +
+                            " could not change them without breaking their structure "
+                            "(serialized or JSON text that does not read back as such).\n");
+}
+
 // Long input is spread over worker threads in chunks; the output keeps the
 // input's order.
 TEST_F(FilterCommandTest, LongInputKeepsItsOrder) {

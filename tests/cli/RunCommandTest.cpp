@@ -166,6 +166,21 @@ TEST_F(RunCommandTest, UnchangedValuesAreLeftAloneUnlessEveryRowIsWritten) {
   }
 }
 
+// The run tells on standard error how many values a structured step left
+// as they were; the completion line and the exit status stay as for any run.
+TEST_F(RunCommandTest, ValuesKeptAsTheyWereAreToldAfterTheCompletionText) {
+  m_db->execute("CREATE TABLE meta (id INTEGER PRIMARY KEY, v TEXT)");
+  m_db->execute(R"(INSERT INTO meta VALUES (1, 's:3:"old";'), (2, 's:8:"old";'))");
+  const std::string path =
+      job({"id", "v=" + filter("move.fll", "php-serialized { replace \"old\" \"new\" }")}, "meta");
+  const CliResult result = runRowsmith({"run", path});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "Complete. 2 rows processed.\n");
+  EXPECT_NE(result.err.find("rowsmith-run: 1 value of column v was left as it was: filter "),
+            std::string::npos)
+      << result.err;
+}
+
 TEST_F(RunCommandTest, FailuresExitWithStatusOneAndTheMessageChangingNothing) {
   struct Case {
     std::string name;

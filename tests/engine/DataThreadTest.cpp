@@ -72,6 +72,7 @@ class RecordingObserver : public RunObserver {
     m_log->add("attach");
     m_thread = thread;
   }
+  void showNotice(const std::string& text) override { m_log->add("notice:" + text); }
   void setFinished() override { m_log->add("finished"); }
   void showError(const RunErrorReport& report) override {
     m_log->add("error:" + report.text);
@@ -543,6 +544,38 @@ TEST_P(DataThreadTest, NullOutputNullInputAndUntouchedColumns) {
   EXPECT_THAT(column(m_table, "data"),
               ElementsAre(std::string("\x00\xff\x42", 3), std::string("\x00\x00", 2)));
   EXPECT_THAT(column(m_table, "plain"), ElementsAre(" keep ", std::nullopt));
+}
+
+// Values that a structured step could not change without breaking them
+// are left as they were, and the run says how many, per column, before it
+// finishes.
+TEST_P(DataThreadTest, ValuesKeptAsTheyWereAreToldPerColumnBeforeTheEnd) {
+  createTable(m_table, 0);
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"s:18:\"http://old.example\";", "s:2:\"ok\";"},
+      {"s:99:\"http://old.example\";", "s:5:\"broken\";"},  // lengths that lie
+      {"a:1:{i:0;s:5:\"trunc", "s:18:\"http://old.example\";"}};
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    m_db->execute("INSERT INTO " + m_table + " (id, name, note) VALUES (" + std::to_string(i + 1) +
+                  ", '" + rows[i].first + "', '" + rows[i].second + "')");
+  const std::string move = filter(
+      "move.fll", "php-serialized {\n  replace \"http://old.example\" \"https://new.example\"\n}");
+  const auto log = run(tableJob(m_table, {"", move, move}));
+  EXPECT_TRUE(m_reports.empty()) << (m_reports.empty() ? "" : m_reports[0].text);
+  EXPECT_THAT(column(m_table, "name"),
+              ElementsAre("s:19:\"https://new.example\";", rows[1].first, rows[2].first));
+  EXPECT_THAT(column(m_table, "note"),
+              ElementsAre(rows[0].second, rows[1].second, "s:19:\"https://new.example\";"));
+  const auto notices = log->with("notice:");
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[0],
+            "2 values of column name were left as they were: filter " + move +
+                " could not change them without breaking their structure (serialized or JSON "
+                "text that does not read back as such).");
+  EXPECT_EQ(notices[1].substr(0, 41), "1 value of column note was left as it was");
+  const auto events = log->events();
+  EXPECT_LT(std::find(events.begin(), events.end(), "notice:" + notices[1]),
+            std::find(events.begin(), events.end(), "finished"));
 }
 
 // A database file removed or replaced while a run writes to it takes the

@@ -109,6 +109,7 @@ class WizardFlowTest : public QObject {
   void headingsCycleTheirArrowAndRowsStay();
   void goRunsTheJobWithAProgressWindow();
   void goChecksTheJobFirstAndRunsTwice();
+  void aRunTellsOfValuesKeptAsTheyWere();
   void cancelStopsTheRunAndAClosedWindowStopsIt();
 };
 
@@ -358,6 +359,7 @@ void WizardFlowTest::goRunsTheJobWithAProgressWindow() {
            (std::vector<std::string>{"YORK", "", "<null>"}));
   QCOMPARE(job.column("select hex(photo) from people where id = 1"),
            (std::vector<std::string>{"00FF"}));
+  QVERIFY(form->noticeText()->isHidden());
   // Enter closes the window once it reads OK.
   QTest::keyClick(form, Qt::Key_Return);
   QTRY_VERIFY(progressWindows().isEmpty());
@@ -401,6 +403,31 @@ void WizardFlowTest::goChecksTheJobFirstAndRunsTwice() {
   QVERIFY(fixture.dialogs.unexpected.size() == 2 - finished);
   QCOMPARE(job.column("select name from people where id = 2"),
            (std::vector<std::string>{"Bob Jones"}));
+}
+
+void WizardFlowTest::aRunTellsOfValuesKeptAsTheyWere() {
+  WindowFixture fixture;
+  Job job(fixture);
+  // A serialized string whose length lies cannot be rewritten.
+  rowsmith::db::connect(job.source)
+      ->execute("update people set name = 's:9:\"ann\";' where id = 1");
+  TForm1& window = fixture.start();
+  setTable(window, job, QStringLiteral("people"));
+  const QString upper =
+      fixture.writeFile(QStringLiteral("upper.fll"), "php-serialized { upper }\n");
+  window.transformsPage()->model()->setEntries(
+      {{"id", ""}, {"name", upper.toStdString()}, {"city", ""}, {"photo", ""}});
+  window.goButtonClick();
+  TTstatusForm* form = progressWindows().first();
+  QTRY_COMPARE_WITH_TIMEOUT(form->buttonKind(), TTstatusForm::ButtonKind::Ok, 20000);
+  QVERIFY(fixture.dialogs.unexpected.isEmpty());
+  QVERIFY(!form->noticeText()->isHidden());
+  QVERIFY2(form->noticeText()->text().startsWith(
+               QStringLiteral("1 value of column name was left as it was: filter ") + upper),
+           qPrintable(form->noticeText()->text()));
+  QCOMPARE(job.column("select name from people order by id"),
+           (std::vector<std::string>{"s:9:\"ann\";", "BOB JONES", "CY"}));
+  form->close();
 }
 
 void WizardFlowTest::cancelStopsTheRunAndAClosedWindowStopsIt() {

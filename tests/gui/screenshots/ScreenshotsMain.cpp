@@ -16,6 +16,7 @@
 #include "EditorScreenshots.h"
 #include "SupportScreenshots.h"
 #include "document/PreferenceStore.h"
+#include "engine/KeptValuesNotice.h"
 #include "pages/SampleCommands.h"
 #include "shell/DocumentCommands.h"
 #include "shell/MainWindow.h"
@@ -115,6 +116,9 @@ int main(int argc, char** argv) {
     // Its clock runs from the worker's attaching, which this window never saw.
     running.rateText()->setText(QStringLiteral("2468 rows/s, took 2 s"));
     save(running, QStringLiteral("progress-done.png"));
+    running.showNotice(QString::fromStdString(
+        rowsmith::keptValuesNotice(3, "option_value", "/home/me/filters/move-site.fll")));
+    save(running, QStringLiteral("progress-notice.png"));
   }
 
   rowsmith::gui_test::renderConnectionScreenshots(g_folder);
