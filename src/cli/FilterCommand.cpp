@@ -33,27 +33,30 @@ unsigned workerCount() {
   return std::clamp(processors, 1u, 8u);
 }
 
-void filterStandardInput(const std::string& filterPath, wordmill::FilterWindow& window,
-                         BlockWriter& out) {
+// Returns how many values the worker threads' filters left as they were;
+// `window` counts its own.
+std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::FilterWindow& window,
+                                  BlockWriter& out) {
   ChunkReader in(STDIN_FILENO);
   std::string chunk;
-  std::string line;
   std::string output;
   // The first chunk is done here; only input that goes on beyond it is worth
   // the worker threads.
-  if (!in.next(chunk)) return;
-  LineFilterPipeline::filterChunk(window, chunk, line, output);
+  if (!in.next(chunk)) return 0;
+  LineFilterPipeline::filterChunk(window, chunk, output);
   out.write(output);
-  if (!in.next(chunk)) return;
+  if (!in.next(chunk)) return 0;
   const unsigned workers = workerCount();
   if (workers > 1) {
-    LineFilterPipeline(filterPath, workers).run(std::move(chunk), in, out);
-    return;
+    LineFilterPipeline pipeline(filterPath, workers);
+    pipeline.run(std::move(chunk), in, out);
+    return pipeline.valuesKeptAsTheyWere();
   }
   do {
-    LineFilterPipeline::filterChunk(window, chunk, line, output);
+    LineFilterPipeline::filterChunk(window, chunk, output);
     out.write(output);
   } while (in.next(chunk));
+  return 0;
 }
 
 int runFilter(const std::string& filterPath, const std::vector<std::string>& texts) {
@@ -65,9 +68,10 @@ int runFilter(const std::string& filterPath, const std::vector<std::string>& tex
   wordmill::FilterWindow& window = *filters->front().holder->value;
 
   BlockWriter out(STDOUT_FILENO);
+  std::uint64_t keptByWorkers = 0;
   try {
     if (texts.empty()) {
-      filterStandardInput(filterPath, window, out);
+      keptByWorkers = filterStandardInput(filterPath, window, out);
     } else {
       for (const auto& text : texts) out.writeLine(window.processStringWithCompiledFilter(text));
     }
@@ -80,7 +84,7 @@ int runFilter(const std::string& filterPath, const std::vector<std::string>& tex
     throw;
   }
   out.flush();
-  if (const std::uint64_t kept = window.valuesKeptAsTheyWere())
+  if (const std::uint64_t kept = window.valuesKeptAsTheyWere() + keptByWorkers)
     std::cerr << "rowsmith-run: " << keptValuesNotice(kept, {}, filterPath) << "\n";
   freeCompiledFilters(filters);
   return kExitOk;

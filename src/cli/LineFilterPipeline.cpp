@@ -21,7 +21,7 @@ LineFilterPipeline::LineFilterPipeline(std::string filterPath, unsigned workers)
 LineFilterPipeline::~LineFilterPipeline() { stop(); }
 
 void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string_view chunk,
-                                     std::string& line, std::string& output) {
+                                     std::string& output) {
   output.clear();
   // Room for the usual case, where the output is about as long as the input.
   output.reserve(chunk.size() + chunk.size() / 4 + 64);
@@ -30,8 +30,7 @@ void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string
   while (at < end) {
     const auto* feed = static_cast<const char*>(std::memchr(at, '\n', end - at));
     const char* lineEnd = feed ? feed : end;
-    line.assign(at, static_cast<std::size_t>(lineEnd - at));
-    output += window.processStringWithCompiledFilter(line);
+    window.processAppending(std::string_view(at, static_cast<std::size_t>(lineEnd - at)), output);
     output.push_back('\n');
     at = feed ? feed + 1 : end;
   }
@@ -40,14 +39,13 @@ void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string
 void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter& writer) {
   std::deque<std::unique_ptr<Job>> inFlight;
   try {
-    submit(inFlight, std::move(first));
+    submit(inFlight, first);
     std::string chunk;
     while (reader.next(chunk)) {
       while (!inFlight.empty() && writeOldest(inFlight, writer, false)) {
       }
       while (inFlight.size() >= m_maxInFlight) writeOldest(inFlight, writer, true);
-      submit(inFlight, std::move(chunk));
-      chunk = std::string();
+      submit(inFlight, chunk);
     }
     while (!inFlight.empty()) writeOldest(inFlight, writer, true);
   } catch (...) {
@@ -57,9 +55,20 @@ void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter
   }
 }
 
-void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string input) {
-  auto job = std::make_unique<Job>();
-  job->input = std::move(input);
+void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input) {
+  // A job written out lends its buffers to the next one, and its input
+  // buffer goes back to the caller for the chunk after: the memory of the
+  // chunks goes round instead of being asked for anew.
+  std::unique_ptr<Job> job;
+  if (m_spare.empty()) {
+    job = std::make_unique<Job>();
+  } else {
+    job = std::move(m_spare.back());
+    m_spare.pop_back();
+  }
+  job->input.swap(input);
+  input.clear();
+  job->done = false;
   {
     std::lock_guard lock(m_mutex);
     m_queue.push_back(job.get());
@@ -81,6 +90,8 @@ bool LineFilterPipeline::writeOldest(std::deque<std::unique_ptr<Job>>& inFlight,
   // The lines before a failing one still reach the output.
   writer.write(oldest.output);
   if (oldest.error) std::rethrow_exception(oldest.error);
+  // Its output buffer keeps its size for the next job.
+  m_spare.push_back(std::move(inFlight.front()));
   inFlight.pop_front();
   return true;
 }
@@ -98,7 +109,7 @@ void LineFilterPipeline::work() {
     // Reported with the first job this worker takes.
     setupError = std::current_exception();
   }
-  std::string line;
+  std::uint64_t keptSoFar = 0;
   for (;;) {
     Job* job = nullptr;
     {
@@ -110,7 +121,12 @@ void LineFilterPipeline::work() {
     }
     try {
       if (setupError) std::rethrow_exception(setupError);
-      filterChunk(*filters->front().holder->value, job->input, line, job->output);
+      wordmill::FilterWindow& window = *filters->front().holder->value;
+      filterChunk(window, job->input, job->output);
+      // Counted before the job is done, so the total is whole once run() returns.
+      const std::uint64_t kept = window.valuesKeptAsTheyWere();
+      m_kept += kept - keptSoFar;
+      keptSoFar = kept;
     } catch (...) {
       job->error = std::current_exception();
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -39,9 +41,14 @@ class LineFilterPipeline {
   void run(std::string first, ChunkReader& reader, BlockWriter& writer);
 
   // Passes each line of `chunk` through `window` and puts the outputs, each
-  // with a line feed, in `output`. `line` is scratch space.
-  static void filterChunk(wordmill::FilterWindow& window, std::string_view chunk, std::string& line,
+  // with a line feed, in `output`.
+  static void filterChunk(wordmill::FilterWindow& window, std::string_view chunk,
                           std::string& output);
+
+  // How many values the workers' filters left as they were because writing
+  // them back would have broken their structure. Whole once run() has
+  // returned.
+  std::uint64_t valuesKeptAsTheyWere() const { return m_kept.load(); }
 
  private:
   struct Job {
@@ -52,7 +59,8 @@ class LineFilterPipeline {
   };
 
   void work();
-  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string input);
+  // Takes the text of `input` and leaves it an empty buffer to reuse.
+  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input);
   // Writes the oldest job once it is done; false when it is not done and
   // `wait` is false.
   bool writeOldest(std::deque<std::unique_ptr<Job>>& inFlight, BlockWriter& writer, bool wait);
@@ -65,6 +73,9 @@ class LineFilterPipeline {
   std::deque<Job*> m_queue;  // guarded by m_mutex
   bool m_closing = false;    // guarded by m_mutex
   std::size_t m_maxInFlight;
+  std::atomic<std::uint64_t> m_kept{0};
+  // Jobs written out, kept for their buffers; for the thread of run() only.
+  std::vector<std::unique_ptr<Job>> m_spare;
   std::vector<std::thread> m_workers;
 };
 

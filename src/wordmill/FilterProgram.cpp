@@ -42,6 +42,25 @@ std::string FilterProgram::process(std::string_view input) const {
   return result;
 }
 
+void FilterProgram::processAppending(std::string_view input, std::string& output) const {
+  // As process(), but the last step's result is appended too, so a caller
+  // that keeps its output buffer passes values without any allocation.
+  thread_local std::string buffers[2];
+  std::string_view current = input;
+  int target = 0;
+  for (const auto& step : m_steps) {
+    std::string& out = buffers[target];
+    out.clear();
+    if (step->apply(current, out) == StepResult::kNull) {
+      output += "<NULL>";
+      return;
+    }
+    current = out;
+    target ^= 1;
+  }
+  output += current;
+}
+
 std::uint64_t FilterProgram::valuesKeptAsTheyWere() const {
   std::uint64_t kept = 0;
   for (const auto& step : m_steps) kept += step->valuesKeptAsTheyWere();

@@ -30,6 +30,8 @@ class FilterProgram {
   // null-if-empty / null-if when they fire). Throws rowsmith::Error naming the filter
   // when a regex exceeds PCRE2's match limits. Safe to call from several threads at once.
   std::string process(std::string_view input) const;
+  // The same, appending the output (or "<NULL>") to `output`.
+  void processAppending(std::string_view input, std::string& output) const;
 
   FilterProgram(std::string path, std::vector<std::unique_ptr<const FilterStep>> steps);
   ~FilterProgram();

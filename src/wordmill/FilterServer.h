@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "wordmill/FilterServerListener.h"
@@ -23,6 +24,11 @@ class FilterWindow {
   // Runs the compiled filter over one value. The output "<NULL>" stands for
   // SQL NULL. Throws rowsmith::Error when processing fails.
   virtual std::string processStringWithCompiledFilter(const std::string& input) = 0;
+  // The same, appending the output to `output`: for callers that pass many
+  // values and keep one buffer for their outputs.
+  virtual void processAppending(std::string_view input, std::string& output) {
+    output += processStringWithCompiledFilter(std::string(input));
+  }
   virtual void close() = 0;
   // How many values the compiled filter has left exactly as they were
   // because its php-serialized or json-strings steps could not write them

@@ -76,12 +76,20 @@ std::string WordmillWindow::compileFilter() {
 }
 
 std::string WordmillWindow::processStringWithCompiledFilter(const std::string& input) {
+  return program().process(input);
+}
+
+void WordmillWindow::processAppending(std::string_view input, std::string& output) {
+  program().processAppending(input, output);
+}
+
+const FilterProgram& WordmillWindow::program() const {
   if (m_closed) throw Error("Cannot process text: the filter window has been closed");
   if (!m_program) {
     throw Error(m_opened ? "The filter " + m_path + " has not been compiled"
                          : "No filter has been compiled in this window");
   }
-  return m_program->process(input);
+  return *m_program;
 }
 
 std::uint64_t WordmillWindow::valuesKeptAsTheyWere() const {

@@ -24,6 +24,7 @@ class WordmillWindow : public FilterWindow {
   bool openFilter(const std::string& path) override;
   std::string compileFilter() override;
   std::string processStringWithCompiledFilter(const std::string& input) override;
+  void processAppending(std::string_view input, std::string& output) override;
   void close() override;
   std::uint64_t valuesKeptAsTheyWere() const override;
 
@@ -41,6 +42,9 @@ class WordmillWindow : public FilterWindow {
   bool isCompiled() const { return m_program != nullptr; }
 
  private:
+  // The compiled program; throws when the window cannot process text.
+  const FilterProgram& program() const;
+
   std::string m_path;
   std::string m_source;
   bool m_opened = false;

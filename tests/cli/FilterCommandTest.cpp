@@ -67,6 +67,15 @@ TEST_F(FilterCommandTest, ValuesKeptAsTheyWereAreCountedOnStandardError) {
   EXPECT_EQ(result.err, "rowsmith-run: 2 values were left as they were: filter " + filter +
                             " could not change them without breaking their structure "
                             "(serialized or JSON text that does not read back as such).\n");
+
+  // Long input goes through worker threads, whose filters count as well.
+  std::string input;
+  for (int i = 0; i < 50000; ++i) input += "s:3:\"old\";\ns:9:\"old\";\n";
+  const auto longResult = run({"filter", filter}, input);
+  EXPECT_EQ(longResult.status, 0) << longResult.err;
+  EXPECT_EQ(longResult.out.size(), input.size() + 50000 * 4);
+  EXPECT_EQ(longResult.err.rfind("rowsmith-run: 50000 values were left as they were: ", 0), 0u)
+      << longResult.err;
 }
 
 // Long input is spread over worker threads in chunks; the output keeps the
