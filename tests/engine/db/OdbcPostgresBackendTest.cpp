@@ -108,6 +108,31 @@ TEST_P(OdbcPostgres, ConflictInsideAGroupKeepsTheRowsBefore) {
   EXPECT_EQ(columnA(table), (Column{"n1", "n2", "theirs", "a4"}));
 }
 
+// A commit that fails (here a unique constraint checked at commit) gives
+// up its whole group: the message says so and names the last row kept,
+// and the database holds exactly that.
+TEST_P(OdbcPostgres, FailedCommitNamesTheLastRowKept) {
+  const auto table = uniqueName("deferred");
+  execute("CREATE TABLE " + table +
+          " (id integer PRIMARY KEY, a text UNIQUE DEFERRABLE INITIALLY DEFERRED)");
+  dropLater(table);
+  execute("INSERT INTO " + table + " VALUES (1, 'a1'), (2, 'a2'), (3, 'a3'), (4, 'a4')");
+  auto recordSet = connection().open("select * from " + table + " order by id", OpenOptions{});
+  recordSet->setValue(1, "n1");
+  recordSet->moveNext();
+  recordSet->moveFirst();  // commits the row written so far
+  recordSet->moveNext();
+  recordSet->setValue(1, "a4");  // the same as row 4 once committed
+  recordSet->moveNext();
+  recordSet->setValue(1, "n3");
+  recordSet->moveNext();
+  const std::string message = errorOf([&] { recordSet->close(); });
+  EXPECT_THAT(message, ::testing::HasSubstr("Couldn't commit the changes to table " + table));
+  EXPECT_THAT(message, ::testing::EndsWith("; the last row kept is key id=1: the 2 rows written "
+                                           "after it were rolled back"));
+  EXPECT_EQ(columnA(table), (Column{"n1", "a2", "a3", "a4"}));
+}
+
 // psqlODBC ignores the read-only access mode; the statement still reads in
 // a read-only transaction, so a function it calls cannot write, and the
 // record set's own writes still go through afterwards.

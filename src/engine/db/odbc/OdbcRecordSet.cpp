@@ -146,7 +146,8 @@ void OdbcRecordSet::setValue(int ordinal, std::optional<std::string_view> value)
   if (!m_open || m_eof) throw Error("There is no current row to write to");
   checkWritable(column);
   if (!m_spool) spoolRemainingRows();
-  if (!m_writer) m_writer = std::make_unique<OdbcRowWriter>(m_session, m_plan, m_columns);
+  if (!m_writer)
+    m_writer = std::make_unique<OdbcRowWriter>(m_session, m_plan, m_columns, m_commits);
   m_pending[column] = value ? std::optional<std::string>(std::string(*value)) : std::nullopt;
   m_changed[column] = true;
   m_hasChanges = true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/RecordSet.h"
 #include "engine/db/odbc/OdbcColumn.h"
 #include "engine/db/odbc/OdbcUpdatePlan.h"
@@ -71,6 +72,8 @@ class OdbcRecordSet final : public RecordSet {
   bool m_cursorOpen = true;
 
   std::unique_ptr<OdbcRowSpool> m_spool;
+  // Declared before the writer, which refers to it.
+  CommitGroup m_commits;
   std::unique_ptr<OdbcRowWriter> m_writer;
   std::vector<std::optional<std::string>> m_pending;
   std::vector<bool> m_changed;

@@ -54,8 +54,8 @@ std::string valueText(const Value& value) {
 }  // namespace
 
 OdbcRowWriter::OdbcRowWriter(std::shared_ptr<OdbcSession> session, const OdbcUpdatePlan& plan,
-                             const std::vector<OdbcColumn>& columns)
-    : m_session(std::move(session)), m_plan(plan), m_columns(columns) {
+                             const std::vector<OdbcColumn>& columns, CommitGroup& commits)
+    : m_session(std::move(session)), m_plan(plan), m_columns(columns), m_commits(commits) {
   m_tableReference = m_session->quoteIdentifier(m_plan.table);
   if (!m_plan.schema.empty())
     m_tableReference = m_session->quoteIdentifier(m_plan.schema) + "." + m_tableReference;
@@ -194,6 +194,7 @@ void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<
   for (const auto& parameter : write.parameters) m_groupBytes += parameter.bytes.size() + 64;
   for (const auto& parameter : write.checkParameters) m_groupBytes += parameter.bytes.size() + 64;
   m_group.push_back(std::move(write));
+  m_commits.rowWritten(key);
   if (m_group.size() >= kGroupRows || m_groupBytes >= kGroupBytes ||
       std::chrono::steady_clock::now() - m_groupStart >= kGroupTime)
     commitGroup();
@@ -279,7 +280,23 @@ bool OdbcRowWriter::holdsNewValues(Write& write) {
 
 void OdbcRowWriter::commitGroup() {
   if (!m_inTransaction) return;
-  m_session->endTransaction(true, "Couldn't commit the changes to table " + m_plan.table);
+  try {
+    m_session->endTransaction(true, "Couldn't commit the changes to table " + m_plan.table);
+  } catch (const Error& e) {
+    // A commit that fails gives the group up as a whole (a deferred
+    // constraint, a full disk); one whose connection broke may or may not
+    // have reached the database. Either way the message says what is left.
+    const bool lost =
+        OdbcError::firstState(SQL_HANDLE_DBC, m_session->handle()).rfind("08", 0) == 0;
+    try {
+      m_session->endTransaction(false, "Couldn't roll back the failed commit");
+    } catch (const Error&) {
+    }
+    m_group.clear();
+    m_groupBytes = 0;
+    throw Error(e.what() + (lost ? m_commits.unconfirmed() : m_commits.rolledBack()));
+  }
+  m_commits.committed();
   m_group.clear();
   m_groupBytes = 0;
   m_groupStart = std::chrono::steady_clock::now();
@@ -303,7 +320,7 @@ void OdbcRowWriter::rewriteGroup(const std::string& key) {
       m_groupBytes = 0;
       throw Error("Writing the row of table " + m_plan.table + " with key " + key +
                   " failed, and the rows written just before it could not be written again: " +
-                  (error.empty() ? "they changed meanwhile" : error));
+                  (error.empty() ? "they changed meanwhile" : error) + m_commits.rolledBack());
     }
   }
   commitGroup();

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/Value.h"
 #include "engine/db/odbc/OdbcColumn.h"
 #include "engine/db/odbc/OdbcUpdatePlan.h"
@@ -40,8 +41,10 @@ class OdbcRowWriter {
  public:
   using Change = std::pair<int, std::optional<std::string>>;
 
+  // `commits` belongs to the record set and outlives the writer, so that
+  // the last row kept is known across writers.
   OdbcRowWriter(std::shared_ptr<OdbcSession> session, const OdbcUpdatePlan& plan,
-                const std::vector<OdbcColumn>& columns);
+                const std::vector<OdbcColumn>& columns, CommitGroup& commits);
   ~OdbcRowWriter();
 
   // Writes `changes` (internal ordinal, new text or NULL) to the row read
@@ -92,6 +95,8 @@ class OdbcRowWriter {
   std::size_t m_groupBytes = 0;
   std::chrono::steady_clock::time_point m_groupStart;
   bool m_inTransaction = false;
+  // The rows of the open group and the last row made permanent.
+  CommitGroup& m_commits;
 };
 
 }  // namespace rowsmith::db::odbc
