@@ -160,7 +160,15 @@ void TDataThread::processRows() {
       const int fieldCount = m_query->fieldCount();
       while (!m_query->eof()) {
         ++n;
-        transformRow(fieldCount);
+        try {
+          transformRow(fieldCount);
+        } catch (const Cancelled&) {
+          // A cancel interrupted the database while the row was read or
+          // written to: the row in hand keeps its old values.
+          if (!Terminated()) throw;
+          --n;
+          break;
+        }
         m_observer->rowDone(n, total);
         if (total >= 1) {
           setRowStatus(n, total);

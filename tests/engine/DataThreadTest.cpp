@@ -92,12 +92,18 @@ class RecordingObserver : public RunObserver {
   std::shared_ptr<TDataThread> m_thread;
 };
 
+// Called before each write to a field: may throw, as a database can.
+using WriteHook = std::function<void()>;
+
 // Forwards to a real record set but announces `count` rows.
 class AnnouncingRecordSet : public db::RecordSet {
  public:
   AnnouncingRecordSet(std::unique_ptr<db::RecordSet> inner, long long count,
-                      std::shared_ptr<EventLog> log)
-      : m_inner(std::move(inner)), m_count(count), m_log(std::move(log)) {}
+                      std::shared_ptr<EventLog> log, WriteHook beforeWrite = {})
+      : m_inner(std::move(inner)),
+        m_count(count),
+        m_log(std::move(log)),
+        m_beforeWrite(std::move(beforeWrite)) {}
   ~AnnouncingRecordSet() override {
     if (m_log) m_log->add("query released");
   }
@@ -110,7 +116,10 @@ class AnnouncingRecordSet : public db::RecordSet {
   const std::string& fieldName(int i) const override { return m_inner->fieldName(i); }
   db::DataType fieldType(int i) const override { return m_inner->fieldType(i); }
   const db::Value& value(int i) override { return m_inner->value(i); }
-  void setValue(int i, std::optional<std::string_view> v) override { m_inner->setValue(i, v); }
+  void setValue(int i, std::optional<std::string_view> v) override {
+    if (m_beforeWrite) m_beforeWrite();
+    m_inner->setValue(i, v);
+  }
   bool supportsUpdates() const override { return m_inner->supportsUpdates(); }
   long long recordCount() const override { return m_count; }
 
@@ -118,20 +127,25 @@ class AnnouncingRecordSet : public db::RecordSet {
   std::unique_ptr<db::RecordSet> m_inner;
   long long m_count;
   std::shared_ptr<EventLog> m_log;
+  WriteHook m_beforeWrite;
 };
 
 class AnnouncingConnection : public db::Connection {
  public:
   AnnouncingConnection(std::unique_ptr<db::Connection> inner, long long count,
-                       std::shared_ptr<EventLog> log)
-      : m_inner(std::move(inner)), m_count(count), m_log(std::move(log)) {}
+                       std::shared_ptr<EventLog> log, WriteHook beforeWrite = {})
+      : m_inner(std::move(inner)),
+        m_count(count),
+        m_log(std::move(log)),
+        m_beforeWrite(std::move(beforeWrite)) {}
   ~AnnouncingConnection() override {
     if (m_log) m_log->add("connection released");
   }
   std::vector<std::string> tableNames() override { return m_inner->tableNames(); }
   std::unique_ptr<db::RecordSet> open(const std::string& sql,
                                       const db::OpenOptions& options) override {
-    return std::make_unique<AnnouncingRecordSet>(m_inner->open(sql, options), m_count, m_log);
+    return std::make_unique<AnnouncingRecordSet>(m_inner->open(sql, options), m_count, m_log,
+                                                 m_beforeWrite);
   }
   void execute(const std::string& sql) override { m_inner->execute(sql); }
   std::string describe() const override { return m_inner->describe(); }
@@ -140,11 +154,14 @@ class AnnouncingConnection : public db::Connection {
   std::unique_ptr<db::Connection> m_inner;
   long long m_count;
   std::shared_ptr<EventLog> m_log;
+  WriteHook m_beforeWrite;
 };
 
-TDataThread::ConnectFunction announcing(long long count, std::shared_ptr<EventLog> log = {}) {
-  return [count, log](const std::string& connectionString) {
-    return std::make_unique<AnnouncingConnection>(db::connect(connectionString), count, log);
+TDataThread::ConnectFunction announcing(long long count, std::shared_ptr<EventLog> log = {},
+                                        WriteHook beforeWrite = {}) {
+  return [count, log, beforeWrite](const std::string& connectionString) {
+    return std::make_unique<AnnouncingConnection>(db::connect(connectionString), count, log,
+                                                  beforeWrite);
   };
 }
 
@@ -415,6 +432,27 @@ TEST_P(DataThreadTest, CancelOnRowFiveKeepsRowsOneToFourAndDiscardsRowFive) {
               ElementsAre("NAME1", "NAME2", "NAME3", "NAME4", "name5", "name6", "name7", "name8"));
   EXPECT_THAT(column(m_table, "note"), ElementsAre("note1!", "note2!", "note3!", "note4!", "note5",
                                                    "note6", "note7", "note8"));
+}
+
+// A cancel may reach the database while a value of the row in hand is
+// written (a record set that reads the rest of its rows on the first write
+// is interrupted there): the run ends as cancelled, not with an error, the
+// rows before keep their new values and the row in hand its old ones.
+TEST_P(DataThreadTest, CancelInterruptingAWriteOfTheRowInHandEndsAsCancelled) {
+  createTable(m_table, 5);
+  auto thread = std::make_shared<std::atomic<TDataThread*>>(nullptr);
+  auto writes = std::make_shared<int>(0);
+  const WriteHook interruptThirdRow = [thread, writes] {
+    if (++*writes != 3) return;
+    (*thread).load()->Terminate();
+    throw Cancelled("Cancelled: reading the rows");
+  };
+  const auto log = run(tableJob(m_table, {"", filter("u.fll", "upper"), ""}),
+                       announcing(5, {}, interruptThirdRow),
+                       [thread](const std::string&, TDataThread& running) { *thread = &running; });
+  ASSERT_TRUE(m_reports.empty()) << m_reports[0].text;
+  EXPECT_EQ(log->with("status:").back(), "Terminated by user. 2 rows processed.");
+  EXPECT_THAT(column(m_table, "name"), ElementsAre("NAME1", "NAME2", "name3", "name4", "name5"));
 }
 
 TEST_P(DataThreadTest, FailuresBeforeAnyRowAreReportedAndChangeNothing) {

@@ -75,6 +75,8 @@ std::unique_ptr<RecordSet> OdbcConnection::open(const std::string& sql, const Op
   }
 }
 
+void OdbcConnection::cancel() noexcept { m_session->cancel(); }
+
 void OdbcConnection::execute(const std::string& sql) {
   OdbcStatement statement(m_session);
   statement.executeDirect(sql, "Couldn't run " + quoted(sql));

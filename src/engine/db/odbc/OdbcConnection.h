@@ -15,12 +15,15 @@ class OdbcSession;
 // record sets are OdbcRecordSet.
 //
 // Threading: a connection and everything opened on it are used only by the
-// thread that created it.
+// thread that created it; cancel() alone may be called from any thread.
 class OdbcConnection final : public Connection {
  public:
   explicit OdbcConnection(std::shared_ptr<OdbcSession> session);
   ~OdbcConnection() override;
 
+  // Interrupts the statement that runs (SQLCancel): the record sets' reads
+  // and writes raise rowsmith::Cancelled from then on.
+  void cancel() noexcept override;
   std::vector<std::string> tableNames() override;
   std::unique_ptr<RecordSet> open(const std::string& sql, const OpenOptions& options) override;
   void execute(const std::string& sql) override;

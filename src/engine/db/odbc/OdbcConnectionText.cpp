@@ -26,8 +26,16 @@ OdbcConnectionText::OdbcConnectionText(const std::string& text) : m_text(text) {
 std::string OdbcConnectionText::driverString() const {
   std::vector<std::string> texts;
   for (const auto& part : m_text.parts())
-    if (!keyIs(part.key, "Provider")) texts.push_back(part.text);
+    if (!keyIs(part.key, "Provider") && !keyIs(part.key, "Lock Timeout"))
+      texts.push_back(part.text);
   return join(texts);
+}
+
+std::string OdbcConnectionText::lockTimeout() const {
+  std::string value;
+  for (const auto& part : m_text.parts())
+    if (keyIs(part.key, "Lock Timeout")) value = part.value;
+  return value;
 }
 
 std::string OdbcConnectionText::describe() const {

@@ -22,8 +22,10 @@ class OdbcConnectionText {
 
   // The string handed to the driver manager: the text unchanged, without
   // ADO's "Provider=" part (which selects this backend and means nothing to
-  // ODBC drivers).
+  // ODBC drivers) and Rowsmith's own "Lock Timeout=".
   std::string driverString() const;
+  // The value of "Lock Timeout=" (seconds), empty when there is none.
+  std::string lockTimeout() const;
   // What the string reaches, for messages: the parts without any password.
   std::string describe() const;
 

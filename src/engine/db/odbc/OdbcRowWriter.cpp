@@ -118,6 +118,8 @@ std::string OdbcRowWriter::keyText(const std::vector<Value>& row) const {
 void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<Value>& row) {
   if (changes.empty()) return;
   const std::string key = keyText(row);
+  const std::string where = "table " + m_plan.table + ", key " + key;
+  if (m_session->cancelled()) throw Cancelled("Cancelled before writing to " + where);
 
   Write write;
   std::string assignments;
@@ -174,9 +176,27 @@ void OdbcRowWriter::write(const std::vector<Change>& changes, const std::vector<
   }
 
   std::string error;
-  const long long changed = run(write, error);
-  if (!error.empty()) {
+  long long changed = 0;
+  try {
+    changed = run(write, error);
+  } catch (const Cancelled&) {
     rewriteGroup(key);
+    throw Cancelled("Cancelled while writing to " + where);
+  }
+  if (!error.empty()) {
+    // The rows before are written again and kept; this row keeps its old
+    // values.
+    const bool cancelled = m_session->cancelled();
+    const bool timedOut = lockWaitTimedOut(error);
+    rewriteGroup(key);
+    if (cancelled) throw Cancelled("Cancelled while writing to " + where);
+    if (timedOut)
+      throw Error("Cannot write to " + where +
+                  ": another session held a lock on the row (or its table) for longer than the "
+                  "lock timeout of " +
+                  std::to_string(m_session->lockTimeoutSeconds()) +
+                  "s; end that session's transaction, or set a longer Lock Timeout (in seconds) "
+                  "in the connection string");
     throw Error("Couldn't write the row of table " + m_plan.table + " with key " + key + ": " +
                 error);
   }
@@ -211,6 +231,12 @@ OdbcStatement* OdbcRowWriter::prepared(const std::string& sql, std::string& erro
       error = e.what();
       return nullptr;
     }
+    try {
+      m_session->limitLockWaits(statement->handle());
+    } catch (const Error& e) {
+      error = e.what();
+      return nullptr;
+    }
     found = m_statements.emplace(sql, std::move(statement)).first;
   }
   return found->second.get();
@@ -240,9 +266,15 @@ long long OdbcRowWriter::run(Write& write, std::string& error) {
   OdbcStatement* statement = prepared(write.sql, error);
   if (!statement || !bind(*statement, write.parameters, error)) return 0;
   const SQLHSTMT handle = statement->handle();
-  const SQLRETURN rc = SQLExecute(handle);
+  SQLRETURN rc;
+  {
+    const OdbcSession::Running running(*m_session, handle, "writing to table " + m_plan.table,
+                                       !m_replaying);
+    rc = SQLExecute(handle);
+  }
   if (rc == SQL_NO_DATA) return holdsNewValues(write) ? 1 : 0;
   if (!SQL_SUCCEEDED(rc)) {
+    m_lastState = OdbcError::firstState(SQL_HANDLE_STMT, handle);
     error = OdbcError::diagnostics(SQL_HANDLE_STMT, handle);
     if (error.empty()) error = "the ODBC driver reported an error without a message";
     statement->closeCursor();
@@ -267,10 +299,13 @@ bool OdbcRowWriter::holdsNewValues(Write& write) {
   SQLINTEGER count = 0;
   SQLLEN indicator = 0;
   try {
-    statement->execute("check");
-    if (!statement->fetch("check") ||
+    statement->execute("check", !m_replaying);
+    if (!statement->fetch("check", !m_replaying) ||
         !SQL_SUCCEEDED(SQLGetData(statement->handle(), 1, SQL_C_SLONG, &count, 0, &indicator)))
       count = 0;
+  } catch (const Cancelled&) {
+    statement->closeCursor();
+    throw;
   } catch (const Error&) {
     count = 0;
   }
@@ -302,12 +337,26 @@ void OdbcRowWriter::commitGroup() {
   m_groupStart = std::chrono::steady_clock::now();
 }
 
+bool OdbcRowWriter::lockWaitTimedOut(const std::string& error) const {
+  // The driver's own time-out, PostgreSQL's statement time-out that
+  // psqlODBC uses for it, and the lock wait time-out of MariaDB and MySQL.
+  return m_lastState == "HYT00" || m_lastState == "HYT01" ||
+         (m_lastState == "57014" && error.find("statement timeout") != std::string::npos) ||
+         error.find("Lock wait timeout exceeded") != std::string::npos;
+}
+
 void OdbcRowWriter::rewriteGroup(const std::string& key) {
   try {
     m_session->endTransaction(false, "Couldn't roll back the failed write");
   } catch (const Error&) {
     // The database may have ended the transaction itself.
   }
+  // The rows before were written once already: a cancel does not stop them.
+  m_replaying = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{m_replaying};
   for (auto& write : m_group) {
     std::string error;
     const long long changed = run(write, error);

@@ -83,6 +83,8 @@ class OdbcRowWriter {
   // Whether the row of a write that reported no row holds its new values.
   bool holdsNewValues(Write& write);
   void commitGroup();
+  // Whether a failed write gave up waiting for another session's lock.
+  bool lockWaitTimedOut(const std::string& error) const;
   // Rolls the open group back and writes it again; throws when that fails.
   void rewriteGroup(const std::string& key);
 
@@ -95,6 +97,10 @@ class OdbcRowWriter {
   std::size_t m_groupBytes = 0;
   std::chrono::steady_clock::time_point m_groupStart;
   bool m_inTransaction = false;
+  // Writing the rows of a group again, which a cancel does not interrupt.
+  bool m_replaying = false;
+  // The SQLSTATE of the last write that failed.
+  std::string m_lastState;
   // The rows of the open group and the last row made permanent.
   CommitGroup& m_commits;
 };

@@ -2,6 +2,7 @@
 
 #include <sqlext.h>
 
+#include "common/Error.h"
 #include "engine/db/odbc/OdbcConnectionText.h"
 #include "engine/db/odbc/OdbcError.h"
 
@@ -22,6 +23,14 @@ OdbcSession::OdbcSession(const std::string& rawConnectionString) {
   const OdbcConnectionText text(rawConnectionString);
   m_description = text.describe();
   const std::string context = "Couldn't connect to " + m_description;
+  if (const std::string seconds = text.lockTimeout(); !seconds.empty()) {
+    const bool digits =
+        seconds.size() <= 5 && seconds.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stol(seconds) > 86400)
+      throw Error(context + ": Lock Timeout \"" + seconds +
+                  "\" is not a whole number of seconds up to 86400 (0 waits without limit)");
+    m_lockTimeoutSeconds = std::stol(seconds);
+  }
 
   m_env = OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, context.c_str());
   OdbcError::check(SQLSetEnvAttr(m_env.get(), SQL_ATTR_ODBC_VERSION,
@@ -101,6 +110,47 @@ void OdbcSession::setReadOnly(bool on) {
                      context, SQL_HANDLE_STMT, statement.get());
   }
   m_readOnly = on;
+}
+
+void OdbcSession::limitLockWaits(SQLHSTMT statement) {
+  if (m_dbmsName == "MariaDB" || m_dbmsName == "MySQL") {
+    if (m_serverLockWaitSet) return;
+    const std::string context = "Couldn't set the lock wait time-out of " + m_description;
+    OdbcHandle setting(SQL_HANDLE_STMT, m_dbc.get(), context.c_str());
+    // The server's own limit of a year and more stands for none.
+    const long seconds = m_lockTimeoutSeconds > 0 ? m_lockTimeoutSeconds : 1073741824L;
+    std::string sql = "SET SESSION innodb_lock_wait_timeout = " + std::to_string(seconds);
+    OdbcError::check(SQLExecDirect(setting.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                                   static_cast<SQLINTEGER>(sql.size())),
+                     context, SQL_HANDLE_STMT, setting.get());
+    m_serverLockWaitSet = true;
+    return;
+  }
+  if (m_lockTimeoutSeconds == 0) return;
+  // A driver without query time-outs says so and waits as long as its server.
+  SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(m_lockTimeoutSeconds)), 0);
+}
+
+void OdbcSession::cancel() noexcept {
+  m_cancelled = true;
+  std::lock_guard lock(m_runningMutex);
+  if (m_running != SQL_NULL_HSTMT) SQLCancel(m_running);
+}
+
+OdbcSession::Running::Running(OdbcSession& session, SQLHSTMT statement, const std::string& context,
+                              bool interruptible)
+    : m_session(session), m_interruptible(interruptible) {
+  if (!m_interruptible) return;
+  std::lock_guard lock(m_session.m_runningMutex);
+  if (m_session.cancelled()) throw Cancelled("Cancelled: " + context);
+  m_session.m_running = statement;
+}
+
+OdbcSession::Running::~Running() {
+  if (!m_interruptible) return;
+  std::lock_guard lock(m_session.m_runningMutex);
+  m_session.m_running = SQL_NULL_HSTMT;
 }
 
 }  // namespace rowsmith::db::odbc

@@ -2,6 +2,7 @@
 
 #include <sqlext.h>
 
+#include "common/Error.h"
 #include "engine/db/odbc/OdbcError.h"
 #include "engine/db/odbc/OdbcSession.h"
 #include "engine/db/odbc/OdbcTypes.h"
@@ -33,17 +34,25 @@ void OdbcStatement::prepare(const std::string& sql, const std::string& context) 
   if (!SQL_SUCCEEDED(rc)) fail(context);
 }
 
-void OdbcStatement::execute(const std::string& context) {
+void OdbcStatement::execute(const std::string& context, bool interruptible) {
   closeCursor();
-  const SQLRETURN rc = SQLExecute(handle());
-  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(context);
+  SQLRETURN rc;
+  {
+    const OdbcSession::Running running(*m_session, handle(), context, interruptible);
+    rc = SQLExecute(handle());
+  }
+  if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(context, interruptible);
 }
 
 void OdbcStatement::executeDirect(const std::string& sql, const std::string& context) {
   closeCursor();
   std::string text = sql;
-  const SQLRETURN rc = SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                     static_cast<SQLINTEGER>(text.size()));
+  SQLRETURN rc;
+  {
+    const OdbcSession::Running running(*m_session, handle(), context);
+    rc = SQLExecDirect(handle(), reinterpret_cast<SQLCHAR*>(text.data()),
+                       static_cast<SQLINTEGER>(text.size()));
+  }
   if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(context);
 }
 
@@ -80,10 +89,14 @@ std::vector<OdbcColumn> OdbcStatement::describeColumns(const std::string& contex
   return columns;
 }
 
-bool OdbcStatement::fetch(const std::string& context) {
-  const SQLRETURN rc = SQLFetch(handle());
+bool OdbcStatement::fetch(const std::string& context, bool interruptible) {
+  SQLRETURN rc;
+  {
+    const OdbcSession::Running running(*m_session, handle(), context, interruptible);
+    rc = SQLFetch(handle());
+  }
   if (rc == SQL_NO_DATA) return false;
-  if (!SQL_SUCCEEDED(rc)) fail(context);
+  if (!SQL_SUCCEEDED(rc)) fail(context, interruptible);
   return true;
 }
 
@@ -95,7 +108,10 @@ long long OdbcStatement::rowCount(const std::string& context) {
 
 void OdbcStatement::closeCursor() noexcept { SQLFreeStmt(handle(), SQL_CLOSE); }
 
-void OdbcStatement::fail(const std::string& context) const {
+void OdbcStatement::fail(const std::string& context, bool interruptible) const {
+  // A statement that cancel() interrupted fails as cancelled, whatever the
+  // driver calls it.
+  if (interruptible && m_session->cancelled()) throw Cancelled("Cancelled: " + context);
   OdbcError::raise(context, SQL_HANDLE_STMT, handle());
 }
 

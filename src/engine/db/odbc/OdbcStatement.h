@@ -24,19 +24,21 @@ class OdbcStatement {
   OdbcSession& session() const noexcept { return *m_session; }
 
   void prepare(const std::string& sql, const std::string& context);
-  void execute(const std::string& context);
+  // A cancel of the session interrupts execute() and fetch() (they raise
+  // rowsmith::Cancelled) unless they are not `interruptible`.
+  void execute(const std::string& context, bool interruptible = true);
   void executeDirect(const std::string& sql, const std::string& context);
   // Number of result columns of the prepared or executed statement.
   int resultColumnCount(const std::string& context);
   std::vector<OdbcColumn> describeColumns(const std::string& context);
   // Moves to the next row; false at the end.
-  bool fetch(const std::string& context);
+  bool fetch(const std::string& context, bool interruptible = true);
   // Rows an UPDATE changed, or -1 when the driver cannot tell.
   long long rowCount(const std::string& context);
   // Closes an open cursor; the prepared statement stays.
   void closeCursor() noexcept;
 
-  [[noreturn]] void fail(const std::string& context) const;
+  [[noreturn]] void fail(const std::string& context, bool interruptible = true) const;
 
  private:
   std::shared_ptr<OdbcSession> m_session;
