@@ -18,23 +18,30 @@ FilterProgram::FilterProgram(std::string path, std::vector<std::unique_ptr<const
 
 FilterProgram::~FilterProgram() = default;
 
-std::string FilterProgram::process(std::string_view input) const {
-  if (m_steps.empty()) return std::string(input);
-  // Every step but the last reads the previous step's buffer and writes the
-  // other one; the buffers stay with the thread, so those steps cost no
-  // allocation. The last step writes straight into the returned string, so a
-  // value is copied no more than its steps copy it.
+bool FilterProgram::runSteps(std::size_t count, std::string_view input,
+                             std::string_view& result) const {
+  // Each step reads the previous step's buffer and writes the other one; the
+  // buffers stay with the thread, so the steps cost no allocation.
   thread_local std::string buffers[2];
-  std::string_view current = input;
+  result = input;
   int target = 0;
-  const std::size_t last = m_steps.size() - 1;
-  for (std::size_t i = 0; i < last; ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     std::string& out = buffers[target];
     out.clear();
-    if (m_steps[i]->apply(current, out) == StepResult::kNull) return "<NULL>";
-    current = out;
+    if (m_steps[i]->apply(result, out) == StepResult::kNull) return false;
+    result = out;
     target ^= 1;
   }
+  return true;
+}
+
+std::string FilterProgram::process(std::string_view input) const {
+  if (m_steps.empty()) return std::string(input);
+  // The last step writes straight into the returned string, so a value is
+  // copied no more than its steps copy it.
+  const std::size_t last = m_steps.size() - 1;
+  std::string_view current;
+  if (!runSteps(last, input, current)) return "<NULL>";
   std::string result;
   // Room for the usual case, where a value grows by a few bytes at most.
   result.reserve(current.size() + 16);
@@ -43,22 +50,8 @@ std::string FilterProgram::process(std::string_view input) const {
 }
 
 void FilterProgram::processAppending(std::string_view input, std::string& output) const {
-  // As process(), but the last step's result is appended too, so a caller
-  // that keeps its output buffer passes values without any allocation.
-  thread_local std::string buffers[2];
-  std::string_view current = input;
-  int target = 0;
-  for (const auto& step : m_steps) {
-    std::string& out = buffers[target];
-    out.clear();
-    if (step->apply(current, out) == StepResult::kNull) {
-      output += "<NULL>";
-      return;
-    }
-    current = out;
-    target ^= 1;
-  }
-  output += current;
+  std::string_view result;
+  output += runSteps(m_steps.size(), input, result) ? result : std::string_view("<NULL>");
 }
 
 std::uint64_t FilterProgram::valuesKeptAsTheyWere() const {

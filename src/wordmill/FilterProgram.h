@@ -48,6 +48,11 @@ class FilterProgram {
   std::uint64_t valuesKeptAsTheyWere() const;
 
  private:
+  // Runs the first `count` steps over `input`; `result` then views the
+  // value, which stays valid until this thread runs steps again. False when
+  // a step made the value NULL.
+  bool runSteps(std::size_t count, std::string_view input, std::string_view& result) const;
+
   std::string m_path;
   std::vector<std::unique_ptr<const FilterStep>> m_steps;
 };
