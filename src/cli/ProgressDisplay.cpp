@@ -201,4 +201,20 @@ void ProgressDisplay::writeOut(const std::string& text) const {
   }
 }
 
+void ProgressDisplay::showJournal(const std::string& path, long long rows) {
+  std::lock_guard lock(m_mutex);
+  m_journalPath = path;
+  m_journalRows = rows;
+}
+
+std::string ProgressDisplay::journalPath() const {
+  std::lock_guard lock(m_mutex);
+  return m_journalPath;
+}
+
+long long ProgressDisplay::journalRows() const {
+  std::lock_guard lock(m_mutex);
+  return m_journalRows;
+}
+
 }  // namespace rowsmith::cli

@@ -34,6 +34,7 @@ class ProgressDisplay : public RunObserver {
   void showError(const RunErrorReport& report) override;
   void releaseSettings(std::unique_ptr<TSettings> settings) override;
   void rowDone(long long row, long long total) override;
+  void showJournal(const std::string& path, long long rows) override;
 
   // Waits up to `timeout` for the run to end (its clean-up has begun);
   // true when it has.
@@ -47,6 +48,9 @@ class ProgressDisplay : public RunObserver {
   std::optional<RunErrorReport> error() const;
   std::string lastStatus() const;
   std::vector<std::string> notices() const;
+  // The run's undo journal and its rows; empty when it kept none.
+  std::string journalPath() const;
+  long long journalRows() const;
 
  private:
   std::string barLine(const std::string& status, long long row, long long total) const;
@@ -62,6 +66,8 @@ class ProgressDisplay : public RunObserver {
   std::string m_status;
   std::optional<RunErrorReport> m_error;
   std::vector<std::string> m_notices;
+  std::string m_journalPath;
+  long long m_journalRows = 0;
   bool m_finished = false;
   bool m_over = false;
 

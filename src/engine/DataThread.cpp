@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <climits>
+#include <cstdio>
+#include <ctime>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -13,6 +15,7 @@
 #include "document/Settings.h"
 #include "engine/ColumnNameCheck.h"
 #include "engine/FieldText.h"
+#include "engine/JournalUndo.h"
 #include "engine/KeptValuesNotice.h"
 #include "engine/Preview.h"
 #include "engine/ValueChange.h"
@@ -110,10 +113,15 @@ std::optional<std::string> TDataThread::transformValue(
 
 void TDataThread::Execute() {
   try {
-    setStatus("Connecting to Wordmill Pro...");
-    m_server = wordmill::createObject(wordmill::kWordmillProgId);
-    m_server->hide();
-    m_filters = rowsmith::compileFilters(*m_server, m_settings->columnFilters);
+    if (m_options.undo) {
+      // Putting values back needs no filters.
+      m_filters = std::make_unique<CompiledFilterList>();
+    } else {
+      setStatus("Connecting to Wordmill Pro...");
+      m_server = wordmill::createObject(wordmill::kWordmillProgId);
+      m_server->hide();
+      m_filters = rowsmith::compileFilters(*m_server, m_settings->columnFilters);
+    }
     m_observer->attachThread(shared_from_this());
 
     setStatus("Connecting to database...");
@@ -139,7 +147,11 @@ void TDataThread::Execute() {
     }
     // Filters pair with fields by position: a table changed since the job
     // was saved must not move them onto other columns.
-    if (m_query) ColumnNameCheck::verify(m_settings->columnNames, *m_query);
+    if (m_query && m_options.undo)
+      m_options.undo->prepare(*m_query);
+    else if (m_query)
+      ColumnNameCheck::verify(m_settings->columnNames, *m_query);
+    if (m_query && m_options.journal) startJournal();
     processRows();
   } catch (...) {
     handleError(std::current_exception());
@@ -161,7 +173,10 @@ void TDataThread::processRows() {
       while (!m_query->eof()) {
         ++n;
         try {
-          transformRow(fieldCount);
+          if (m_options.undo)
+            m_options.undo->restoreRow(*m_query);
+          else
+            transformRow(fieldCount);
         } catch (const Cancelled&) {
           // A cancel interrupted the database while the row was read or
           // written to: the row in hand keeps its old values.
@@ -190,12 +205,14 @@ void TDataThread::processRows() {
   if (m_query && m_query->isOpen())
     for (int i = 0; i < m_query->fieldCount(); ++i) columnNames.push_back(m_query->fieldName(i));
   if (m_query) m_query->close();
-  for (const std::string& notice : keptValuesNotices(*m_filters, columnNames))
+  for (const std::string& notice :
+       m_options.undo ? m_options.undo->notices() : keptValuesNotices(*m_filters, columnNames))
     m_observer->showNotice(notice);
 
   std::string text = Terminated() ? "Terminated by user. " : "Complete. ";
   appendNumber(text, n);
   text += " rows processed.";
+  finishJournal(text);
   setStatus(text);
   m_observer->setFinished();
 }
@@ -210,8 +227,39 @@ bool TDataThread::moveToNextRow() {
   }
 }
 
+void TDataThread::startJournal() {
+  const std::time_t now = std::time(nullptr);
+  m_journal = std::make_unique<journal::RunJournal>(
+      m_options.journalPath.empty()
+          ? journal::RunJournal::besideJob(m_settings->fileName, m_settings->dataSource, now)
+          : journal::RunJournal(m_options.journalPath, m_settings->dataSource, m_settings->fileName,
+                                now));
+  journal::RunJournal* journal = m_journal.get();
+  m_query->setBeforeCommit([journal] { journal->makeDurable(); });
+}
+
+void TDataThread::finishJournal(const std::string& status) {
+  if (!m_journal) return;
+  m_journal->finish(status);
+  if (!m_journal->whyNoUndo().empty())
+    m_observer->showNotice("This run cannot be undone: its rows cannot be found again (" +
+                           m_journal->whyNoUndo() + ").");
+  const std::string path = m_journal->path();
+  const long long rows = m_journal->rows();
+  if (m_query) m_query->setBeforeCommit({});
+  const bool undoable = m_journal->whyNoUndo().empty();
+  m_journal.reset();
+  // A journal without a row has nothing to undo; it would only pile up.
+  if (rows == 0 && undoable) {
+    std::remove(path.c_str());
+    return;
+  }
+  m_observer->showJournal(path, rows);
+}
+
 void TDataThread::transformRow(int fieldCount) {
   const CompiledFilterList& filters = *m_filters;
+  m_changes.clear();
   for (int i = 0; i < fieldCount; ++i) {
     if (static_cast<std::size_t>(i) >= filters.size()) {
       throw Error("List index out of bounds (" + std::to_string(i) + ")", "EStringListError");
@@ -226,15 +274,21 @@ void TDataThread::transformRow(int fieldCount) {
     // A value that comes back as it was read is left alone, so a row whose
     // values all stay is not written at all. NULL reads as empty text: only
     // then does it matter which of the two was stored.
-    if (!m_options.writeEveryRow &&
-        !valueChanges(text.empty() && m_query->value(i).isNull(), text, value))
-      continue;
+    const bool readNull = text.empty() && m_query->value(i).isNull();
+    if (!m_options.writeEveryRow && !valueChanges(readNull, text, value)) continue;
     if (value) {
       m_query->setValue(i, std::string_view(*value));
     } else {
       m_query->setValue(i, std::nullopt);
     }
+    if (m_journal) {
+      journal::ColumnChange& change = m_changes.emplace_back();
+      change.ordinal = i;
+      if (!readNull) change.oldValue = text;
+      change.newValue = value;
+    }
   }
+  if (m_journal && !m_changes.empty()) m_journal->recordRow(*m_query, m_changes);
 }
 
 void TDataThread::setStatus(const std::string& text) {
@@ -266,6 +320,14 @@ void TDataThread::handleError(std::exception_ptr error) {
       if (m_query->isOpen()) m_query->close();
     } catch (...) {
       closeError = std::current_exception();
+    }
+  }
+
+  if (m_journal) {
+    try {
+      finishJournal("Ended by an error.");
+    } catch (...) {
+      if (!closeError) closeError = std::current_exception();
     }
   }
 
@@ -319,6 +381,7 @@ void TDataThread::cleanUp() {
     }
     m_query.reset();
   }
+  m_journal.reset();
   std::unique_ptr<db::Connection> connection;
   {
     std::lock_guard lock(m_connectionMutex);

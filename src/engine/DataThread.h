@@ -14,11 +14,13 @@
 #include "engine/RunObserver.h"
 #include "engine/db/api/Connection.h"
 #include "engine/db/api/RecordSet.h"
+#include "engine/journal/RunJournal.h"
 #include "wordmill/FilterServer.h"
 
 namespace rowsmith {
 
 class TSettings;
+class JournalUndo;
 
 // How a run writes its results back.
 struct RunOptions {
@@ -26,6 +28,13 @@ struct RunOptions {
   // back as it was read. Off by default: then only values that change are
   // written (valueChanges), and a row without one is not touched at all.
   bool writeEveryRow = false;
+  // Keeps an undo journal of what the run changes (journal::RunJournal): at
+  // `journalPath`, or beside the job when that is empty.
+  bool journal = false;
+  std::string journalPath;
+  // Instead of filtering, puts back what a journal says an earlier run
+  // changed; the job is then undo->undoSettings().
+  std::shared_ptr<JournalUndo> undo;
 };
 
 // One run of a job: on a thread of its own the worker creates its own filter
@@ -96,6 +105,8 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // waited for (the row then keeps its old values).
   bool moveToNextRow();
   void transformRow(int fieldCount);
+  void startJournal();
+  void finishJournal(const std::string& status);
   void setStatus(const std::string& text);
   void setRowStatus(long long row, long long total);
   void setProgress(int percent);
@@ -109,6 +120,9 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // The status text being handed over; reused from row to row.
   std::string m_statusMessage;
   std::unique_ptr<CompiledFilterList> m_filters;
+  // Outlives the record set, whose commits make it durable.
+  std::unique_ptr<journal::RunJournal> m_journal;
+  std::vector<journal::ColumnChange> m_changes;
   std::shared_ptr<wordmill::FilterApplication> m_server;
   // Set and cleared under m_connectionMutex, which Terminate() holds while
   // it cancels.

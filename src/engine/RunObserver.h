@@ -43,6 +43,13 @@ class RunObserver {
   // A remark on the outcome that the user should read, such as values a
   // filter left as they were. Comes after the rows, before setFinished.
   virtual void showNotice(const std::string& text) { (void)text; }
+  // The run kept an undo journal at `path` with `rows` rows in it. Comes
+  // after the rows (also after an error, before showError), before
+  // setFinished.
+  virtual void showJournal(const std::string& path, long long rows) {
+    (void)path;
+    (void)rows;
+  }
   // The run has ended normally or after a cancel; its last status text is
   // the completion or termination text. Not called after an error.
   virtual void setFinished() = 0;

@@ -401,6 +401,7 @@ void TForm1::goButtonClick() {
   MessageBoxes::runGuarded(this, [this] {
     auto job = std::make_unique<TSettings>();
     m_document->controlsToSettings(*job);
+    job->fileName = m_document->settings().fileName;
     job->Validate();
     if (!m_filterServer) throw Error("Wordmill Pro has not been started");
     // Every filter must open and compile before anything starts.
@@ -408,7 +409,10 @@ void TForm1::goButtonClick() {
     TDataThread::freeCompiledFilters(filters);
     auto* form = new TTstatusForm;
     form->show();
-    TDataThread::create(std::move(job), std::make_shared<StatusFormObserver>(form));
+    // Every run keeps an undo journal, beside the job when it has a file.
+    RunOptions options;
+    options.journal = true;
+    TDataThread::create(std::move(job), std::make_shared<StatusFormObserver>(form), {}, options);
   });
 }
 

@@ -1,7 +1,9 @@
 #include "shell/StatusForm.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -9,9 +11,13 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "document/Settings.h"
 #include "engine/DataThread.h"
+#include "engine/JournalUndo.h"
+#include "shell/DialogService.h"
 #include "shell/FormTranslator.h"
 #include "shell/MessageBoxes.h"
+#include "shell/StatusFormObserver.h"
 #include "support/ui/HelpContexts.h"
 
 namespace rowsmith::gui {
@@ -53,8 +59,16 @@ TTstatusForm::TTstatusForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   m_cancelButton->setMinimumSize(88, 25);
   m_cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
+  // Offered once a run that kept an undo journal has ended.
+  m_undoButton = new QPushButton(QStringLiteral("&Undo this run"), this);
+  m_undoButton->setObjectName(QStringLiteral("undoButton"));
+  m_undoButton->setMinimumHeight(25);
+  m_undoButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo")));
+  m_undoButton->hide();
+
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(m_rateText, 1);
+  buttons->addWidget(m_undoButton);
   buttons->addWidget(m_cancelButton);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);
@@ -67,6 +81,7 @@ TTstatusForm::TTstatusForm(QWidget* parent) : QWidget(parent, Qt::Window) {
   resize(351, sizeHint().height());
 
   connect(m_cancelButton, &QPushButton::clicked, this, &TTstatusForm::cancelButtonClick);
+  connect(m_undoButton, &QPushButton::clicked, this, &TTstatusForm::undoButtonClick);
   MessageBoxes::runGuarded(this, [this] { FormTranslator::TranslateForm(*this); });
 }
 
@@ -110,12 +125,50 @@ void TTstatusForm::setFinished() {
   m_dataThread.reset();
   showTimeTaken();
   setButtonKind(ButtonKind::Ok);
+  offerUndo();
 }
 
 void TTstatusForm::setFailed() {
   m_ended = true;
   m_dataThread.reset();
   showTimeTaken();
+  offerUndo();
+}
+
+void TTstatusForm::showJournal(const QString& path, long long rows) {
+  m_journalPath = path;
+  m_journalRows = rows;
+  if (m_ended) offerUndo();
+}
+
+void TTstatusForm::offerUndo() {
+  if (m_journalPath.isEmpty() || m_journalRows <= 0) return;
+  m_undoButton->setToolTip(QStringLiteral("Puts back the values this run changed, from %1")
+                               .arg(QDir::toNativeSeparators(m_journalPath)));
+  m_undoButton->show();
+}
+
+void TTstatusForm::undoButtonClick() {
+  MessageBoxes::runGuarded(this, [this] {
+    const QString rows = m_journalRows == 1 ? QStringLiteral("the row")
+                                            : QStringLiteral("the %1 rows").arg(m_journalRows);
+    const auto answer = DialogService::instance().showMessage(
+        this, DialogService::Kind::Confirmation, QStringLiteral("Confirm"),
+        QStringLiteral("Put back the old values of %1 this run changed?\n\nRows changed since "
+                       "the run are left alone and listed.")
+            .arg(rows));
+    if (answer != DialogService::Answer::Yes) return;
+    RunOptions options;
+    options.undo =
+        std::make_shared<JournalUndo>(m_journalPath.toStdString(), JournalUndo::Options{});
+    auto settings = options.undo->undoSettings();
+    auto* form = new TTstatusForm;
+    form->setWindowTitle(QStringLiteral("Undoing a run..."));
+    form->show();
+    TDataThread::create(std::move(settings), std::make_shared<StatusFormObserver>(form), {},
+                        options);
+    m_undoButton->setEnabled(false);
+  });
 }
 
 void TTstatusForm::showTimeTaken() {

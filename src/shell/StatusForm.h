@@ -48,6 +48,12 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   // The run ended with an error (its box has been shown).
   void setFailed();
   void cancelButtonClick();
+  // The run keeps an undo journal at `path` with `rows` changed rows: once
+  // the run has ended, "Undo this run" offers to put them back.
+  void showJournal(const QString& path, long long rows);
+  // Asks, then puts back what the journal holds in a progress window of
+  // its own.
+  void undoButtonClick();
 
   ButtonKind buttonKind() const { return m_kind; }
   // The run has finished or failed.
@@ -57,6 +63,7 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   QLabel* noticeText() const { return m_noticeText; }
   QProgressBar* taskProgress() const { return m_taskProgress; }
   QPushButton* cancelButton() const { return m_cancelButton; }
+  QPushButton* undoButton() const { return m_undoButton; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -68,12 +75,16 @@ class TTstatusForm : public QWidget, public ComponentOwner {
   // Once the run has ended: the rate it reached and the time it took, with
   // no time left.
   void showTimeTaken();
+  void offerUndo();
 
   QLabel* m_statusText;
   QProgressBar* m_taskProgress;
   QLabel* m_rateText;
   QLabel* m_noticeText;
   QPushButton* m_cancelButton;
+  QPushButton* m_undoButton;
+  QString m_journalPath;
+  long long m_journalRows = 0;
   ButtonKind m_kind = ButtonKind::Cancel;
   std::shared_ptr<TDataThread> m_dataThread;
   // Cancel came before the run had attached itself.

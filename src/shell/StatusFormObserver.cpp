@@ -134,6 +134,13 @@ void StatusFormObserver::showNotice(const std::string& text) {
   });
 }
 
+void StatusFormObserver::showJournal(const std::string& path, long long rows) {
+  std::shared_ptr<Shared> shared = m_shared;
+  onUiThread([shared, path, rows] {
+    if (shared->form) shared->form->showJournal(QString::fromStdString(path), rows);
+  });
+}
+
 void StatusFormObserver::setFinished() {
   std::shared_ptr<Shared> shared = m_shared;
   onUiThread([shared] {

@@ -29,6 +29,7 @@ class StatusFormObserver : public RunObserver {
   void rowDone(long long row, long long total) override;
   void attachThread(const std::shared_ptr<TDataThread>& thread) override;
   void showNotice(const std::string& text) override;
+  void showJournal(const std::string& path, long long rows) override;
   void setFinished() override;
   void showError(const RunErrorReport& report) override;
   void releaseSettings(std::unique_ptr<TSettings> settings) override;

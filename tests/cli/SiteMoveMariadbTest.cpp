@@ -166,6 +166,22 @@ TEST_F(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
   const std::string optionsTable = table("options", "option_value", options);
   const std::string metaTable = table("postmeta", "meta_value", meta);
   const std::string postsTable = table("posts", "post_content", posts);
+  // Every byte of every row, to compare after the undo.
+  auto dump = [this](const std::string& full, const std::string& column) {
+    return read("SELECT CONCAT(id, ':', HEX(" + column + "), ':', guid) FROM " + full +
+                " ORDER BY id");
+  };
+  const std::vector<std::vector<std::string>> before = {dump(optionsTable, "option_value"),
+                                                        dump(metaTable, "meta_value"),
+                                                        dump(postsTable, "post_content")};
+  std::vector<std::string> journals;
+  auto journalOf = [&journals](const std::string& err) {
+    const std::string mark = "in the undo journal ";
+    const auto at = err.find(mark);
+    ASSERT_NE(at, std::string::npos) << err;
+    const auto end = err.find(" (rowsmith-run undo", at);
+    journals.push_back(err.substr(at + mark.size(), end - at - mark.size()));
+  };
 
   const CliResult optionsRun = move(optionsTable, "option_value");
   EXPECT_EQ(optionsRun.status, 0) << optionsRun.err;
@@ -174,6 +190,7 @@ TEST_F(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
   EXPECT_THAT(optionsRun.err,
               ::testing::HasSubstr("1 value of column option_value was left as it was"));
   expectMoved(optionsTable, "option_value", options);
+  journalOf(optionsRun.err);
 
   for (const auto& [full, column, values, rows] :
        {std::tuple{metaTable, std::string("meta_value"), meta, 2},
@@ -182,9 +199,22 @@ TEST_F(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
     const CliResult run = move(full, column);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Complete. " + std::to_string(rows) + " rows processed.\n");
-    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.err, ::testing::StartsWith("rowsmith-run: the changes of " +
+                                               std::to_string(rows) + " row"));
     expectMoved(full, column, values);
+    journalOf(run.err);
   }
+
+  // The journals put every table back byte for byte.
+  ASSERT_EQ(journals.size(), 3u);
+  for (const std::string& journal : journals) {
+    const CliResult undone = runRowsmith({"undo", journal});
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    EXPECT_THAT(undone.err, ::testing::HasSubstr("put back as they were before the run."));
+  }
+  EXPECT_EQ(dump(optionsTable, "option_value"), before[0]);
+  EXPECT_EQ(dump(metaTable, "meta_value"), before[1]);
+  EXPECT_EQ(dump(postsTable, "post_content"), before[2]);
 }
 
 }  // namespace

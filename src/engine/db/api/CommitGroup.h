@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace rowsmith::db {
 
@@ -18,6 +20,12 @@ class CommitGroup {
   void rowWritten(std::string key);
   // `rows` rows of the open group were written, the last one named `lastKey`.
   void rowsWritten(long long rows, std::string lastKey);
+  // Called by the backend just before it commits the open group: runs the
+  // hook set with setBeforeCommit, if any (its exceptions pass through).
+  void beforeCommit() const {
+    if (m_beforeCommit && m_openRows > 0) m_beforeCommit();
+  }
+  void setBeforeCommit(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
   // The open group was made permanent.
   void committed();
   // Rows written since the last commit.
@@ -38,6 +46,7 @@ class CommitGroup {
   bool m_anyKept = false;
   std::string m_lastWritten;
   long long m_openRows = 0;
+  std::function<void()> m_beforeCommit;
 };
 
 }  // namespace rowsmith::db

@@ -1,12 +1,23 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/db/api/Value.h"
 
 namespace rowsmith::db {
+
+// Where a row lives, so that it can be found again after the run: the table
+// written to, as SQL names it ("main"."posts"), and the names and values (as
+// text) of the key columns that identify the row there.
+struct RowLocation {
+  std::string table;
+  std::vector<std::string> keyColumns;
+  std::vector<std::string> keyValues;
+};
 
 // An open result of one statement, positioned on one row at a time.
 //
@@ -44,6 +55,23 @@ class RecordSet {
   virtual bool supportsUpdates() const = 0;
   // Number of rows, or a value below 1 when unknown.
   virtual long long recordCount() const = 0;
+
+  // Fills `where` for the current row of an updatable record set and
+  // returns true; false when its rows have no lasting key (a row found by
+  // its physical place, which moves when the row is written), with the
+  // reason in `where.table`. Backends that cannot tell return false.
+  virtual bool locateRow(RowLocation& where) {
+    where = {};
+    where.table = "the database does not say which key identifies its rows";
+    return false;
+  }
+  // The name in its table of the column that field `ordinal` writes to.
+  virtual std::string baseColumnName(int ordinal) const { return fieldName(ordinal); }
+  // `hook` is called just before each commit of written rows (an undo
+  // journal makes its entries durable there). When it throws, nothing more
+  // is committed: the open group is rolled back and the error is raised as
+  // a failed commit's.
+  virtual void setBeforeCommit(std::function<void()> hook) { (void)hook; }
 };
 
 }  // namespace rowsmith::db

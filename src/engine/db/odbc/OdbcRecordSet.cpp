@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/Error.h"
 #include "engine/db/odbc/OdbcRowSpool.h"
@@ -61,6 +62,51 @@ const std::string& OdbcRecordSet::fieldName(int ordinal) const {
 
 DataType OdbcRecordSet::fieldType(int ordinal) const {
   return m_columns[internalOrdinal(ordinal)].dataType;
+}
+
+bool OdbcRecordSet::locateRow(RowLocation& where) {
+  if (!m_open || m_eof) throw Error("There is no current row");
+  where = {};
+  if (!m_plan.updatable) {
+    where.table = m_plan.reason;
+    return false;
+  }
+  where.table = m_session->quoteIdentifier(m_plan.table);
+  if (!m_plan.schema.empty())
+    where.table = m_session->quoteIdentifier(m_plan.schema) + "." + where.table;
+  for (std::size_t i = 0; i < m_plan.keyOrdinals.size(); ++i) {
+    const Value& key = m_row[static_cast<std::size_t>(m_plan.keyOrdinals[i])];
+    where.keyColumns.push_back(m_plan.keyColumns[i]);
+    switch (key.kind) {
+      case Value::Kind::Null:
+        where.keyValues.emplace_back();
+        break;
+      case Value::Kind::Integer:
+        where.keyValues.push_back(std::to_string(key.integer));
+        break;
+      case Value::Kind::Unsigned:
+        where.keyValues.push_back(std::to_string(key.unsignedInteger));
+        break;
+      case Value::Kind::Boolean:
+        where.keyValues.push_back(key.boolean ? "1" : "0");
+        break;
+      case Value::Kind::Real: {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", key.real);
+        where.keyValues.push_back(text);
+        break;
+      }
+      default:
+        where.keyValues.push_back(key.text);
+        break;
+    }
+  }
+  return true;
+}
+
+std::string OdbcRecordSet::baseColumnName(int ordinal) const {
+  const OdbcColumn& column = m_columns[internalOrdinal(ordinal)];
+  return column.baseColumn.empty() ? column.name : column.baseColumn;
 }
 
 const Value& OdbcRecordSet::value(int ordinal) {

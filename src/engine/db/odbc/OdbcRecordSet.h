@@ -49,6 +49,11 @@ class OdbcRecordSet final : public RecordSet {
 
   bool supportsUpdates() const override { return m_plan.updatable; }
   long long recordCount() const override { return -1; }
+  bool locateRow(RowLocation& where) override;
+  std::string baseColumnName(int ordinal) const override;
+  void setBeforeCommit(std::function<void()> hook) override {
+    m_commits.setBeforeCommit(std::move(hook));
+  }
 
  private:
   std::size_t internalOrdinal(int ordinal) const;

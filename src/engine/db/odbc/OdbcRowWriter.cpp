@@ -316,6 +316,17 @@ bool OdbcRowWriter::holdsNewValues(Write& write) {
 void OdbcRowWriter::commitGroup() {
   if (!m_inTransaction) return;
   try {
+    m_commits.beforeCommit();
+  } catch (const Error& e) {
+    try {
+      m_session->endTransaction(false, "Couldn't roll back the changes to table " + m_plan.table);
+    } catch (const Error&) {
+    }
+    m_group.clear();
+    m_groupBytes = 0;
+    throw Error(e.what() + m_commits.rolledBack());
+  }
+  try {
     m_session->endTransaction(true, "Couldn't commit the changes to table " + m_plan.table);
   } catch (const Error& e) {
     // A commit that fails gives the group up as a whole (a deferred

@@ -154,6 +154,7 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
       field.readOnlyReason = "it is a generated column";
     else
       field.column = column.tableColumn;
+    if (found != table.columns().end()) field.baseName = found->second.name;
   }
 
   switch (table.kind()) {
@@ -232,6 +233,8 @@ void PostgresRecordSet::describe(PGconn* writer, const std::string& sql) {
     m_statement = *extended;
   }
   if (wanted.front() == kTableOidColumn) wanted.clear();
+  m_tableSqlName = table.sqlName();
+  for (int attnum : wanted) m_keyNames.push_back(table.columns().at(attnum).name);
   m_writer = std::make_unique<PostgresRowWriter>(writer, std::move(table), std::move(wanted),
                                                  m_canceller.get());
 }
@@ -312,6 +315,37 @@ const std::string& PostgresRecordSet::fieldName(int ordinal) const {
 DataType PostgresRecordSet::fieldType(int ordinal) const {
   checkOrdinal(ordinal);
   return m_fields[ordinal].dataType;
+}
+
+bool PostgresRecordSet::locateRow(RowLocation& where) {
+  checkRow("locate a row");
+  where = {};
+  if (!m_writer) {
+    where.table = m_whyReadOnly;
+    return false;
+  }
+  if (m_keyNames.empty()) {
+    where.table = "table " + m_tableSqlName +
+                  " has no primary key, and the place where a row is stored (its ctid) changes "
+                  "whenever the row is written";
+    return false;
+  }
+  where.table = m_tableSqlName;
+  where.keyColumns = m_keyNames;
+  for (int ordinal : m_keyOrdinals)
+    where.keyValues.emplace_back(PQgetvalue(m_batch.get(), m_batchRow, ordinal),
+                                 PQgetlength(m_batch.get(), m_batchRow, ordinal));
+  return true;
+}
+
+std::string PostgresRecordSet::baseColumnName(int ordinal) const {
+  checkOrdinal(ordinal);
+  const Field& field = m_fields[ordinal];
+  return field.baseName.empty() ? field.name : field.baseName;
+}
+
+void PostgresRecordSet::setBeforeCommit(std::function<void()> hook) {
+  if (m_writer) m_writer->setBeforeCommit(std::move(hook));
 }
 
 const Value& PostgresRecordSet::value(int ordinal) {

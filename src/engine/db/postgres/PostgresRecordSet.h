@@ -59,6 +59,9 @@ class PostgresRecordSet : public RecordSet {
   // Counted in the reading snapshot, so exactly the rows the cursor visits;
   // -1 when counting failed.
   long long recordCount() const override { return m_count; }
+  bool locateRow(RowLocation& where) override;
+  std::string baseColumnName(int ordinal) const override;
+  void setBeforeCommit(std::function<void()> hook) override;
 
  private:
   struct Field {
@@ -67,6 +70,8 @@ class PostgresRecordSet : public RecordSet {
     DataType dataType = DataType::Empty;
     // Attribute number in the base table, or 0 when the field is read-only.
     int column = 0;
+    // The column's name in the base table, when it has one.
+    std::string baseName;
     // Why the field cannot be written, when it cannot.
     std::string readOnlyReason;
   };
@@ -91,6 +96,10 @@ class PostgresRecordSet : public RecordSet {
   std::vector<int> m_keyOrdinals;  // result ordinals of the key (or tableoid, ctid)
   std::unique_ptr<PostgresRowWriter> m_writer;
   std::string m_whyReadOnly;
+  // The table written and the names of its key columns, to find a row again
+  // later (none when rows are found by ctid, which moves on every write).
+  std::string m_tableSqlName;
+  std::vector<std::string> m_keyNames;
 
   PgResultPtr m_batch;
   int m_batchRow = 0;

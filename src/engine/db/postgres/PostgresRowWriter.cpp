@@ -436,6 +436,12 @@ void PostgresRowWriter::commitTransaction() {
   if (!m_inTransaction) return;
   m_inTransaction = false;
   try {
+    m_group.beforeCommit();
+  } catch (const Error& e) {
+    PgResultPtr rolledBack(PQexec(m_connection, "ROLLBACK"));
+    throw Error(e.what() + m_group.rolledBack());
+  }
+  try {
     exec("COMMIT", "Cannot commit the rows written to table " + m_table.displayName());
   } catch (const Error& e) {
     // A commit the server refused rolled the group back; one whose answer

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <regex>
@@ -279,6 +280,51 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
   m_pending[ordinal] = value ? std::optional<std::string>(std::string(*value)) : std::nullopt;
   m_changed[ordinal] = true;
   m_anyChanged = true;
+}
+
+bool SqliteRecordSet::locateRow(RowLocation& where) {
+  requireRow("locate a row");
+  where = {};
+  if (!m_shape.updatable()) {
+    where.table = m_shape.whyNotUpdatable();
+    return false;
+  }
+  where.table =
+      quoteSqliteIdentifier(m_shape.schema()) + "." + quoteSqliteIdentifier(m_shape.table());
+  for (const auto& part : m_shape.key()) {
+    where.keyColumns.push_back(part.name);
+    where.keyValues.push_back(cellText(m_columnBase + part.statementColumn));
+  }
+  return true;
+}
+
+std::string SqliteRecordSet::baseColumnName(int ordinal) const {
+  checkOrdinal(ordinal);
+  const auto& column = m_shape.columns()[ordinal];
+  return column.origin.empty() ? column.name : column.origin;
+}
+
+std::string SqliteRecordSet::cellText(int column) const {
+  if (m_inChunks) {
+    const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
+    switch (m_chunk.type(cell)) {
+      case SQLITE_NULL:
+        return {};
+      case SQLITE_INTEGER:
+        return std::to_string(m_chunk.integer(cell));
+      case SQLITE_FLOAT: {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", m_chunk.real(cell));
+        return text;
+      }
+      default:
+        return std::string(m_chunk.bytes(cell));
+    }
+  }
+  sqlite3_stmt* s = m_source.get();
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+  return std::string(text != nullptr ? text : "",
+                     static_cast<std::size_t>(sqlite3_column_bytes(s, column)));
 }
 
 void SqliteRecordSet::checkOrdinal(int ordinal) const {
@@ -570,6 +616,7 @@ void SqliteRecordSet::beginTransaction() {
 void SqliteRecordSet::commit() {
   if (!m_inTransaction) return;
   try {
+    m_group.beforeCommit();
     execute("COMMIT", tableContext("Committing the changes to table"));
   } catch (const Error& e) {
     // A commit that failed gives the group up as a whole (SQLite may have

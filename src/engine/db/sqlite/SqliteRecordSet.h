@@ -68,12 +68,19 @@ class SqliteRecordSet : public RecordSet {
 
   bool supportsUpdates() const override { return m_shape.updatable(); }
   long long recordCount() const override { return m_count; }
+  bool locateRow(RowLocation& where) override;
+  std::string baseColumnName(int ordinal) const override;
+  void setBeforeCommit(std::function<void()> hook) override {
+    m_group.setBeforeCommit(std::move(hook));
+  }
 
  private:
   int statementColumn(int ordinal) const {
     return m_columnBase + m_shape.hiddenColumns() + ordinal;
   }
   void checkOrdinal(int ordinal) const;
+  // The current row's cell of statement column `column`, as text.
+  std::string cellText(int column) const;
   void requireRow(const char* operation) const;
   void step();
   void advance();

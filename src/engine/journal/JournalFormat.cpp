@@ -1,0 +1,100 @@
+#include "engine/journal/JournalFormat.h"
+
+#include <charconv>
+#include <utility>
+
+#include "common/Error.h"
+
+namespace rowsmith::journal {
+
+void appendNumber(std::string& out, long long number) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, result.ptr);
+}
+
+void appendField(std::string& out, std::optional<std::string_view> value) {
+  if (!value) {
+    out += '~';
+    return;
+  }
+  appendNumber(out, static_cast<long long>(value->size()));
+  out += ':';
+  out.append(*value);
+}
+
+RecordReader::RecordReader(std::FILE* file, std::string path)
+    : m_file(file), m_path(std::move(path)) {}
+
+void RecordReader::readHeader() {
+  std::string first(kJournalHeader.size(), '\0');
+  const std::size_t got = std::fread(first.data(), 1, first.size(), m_file);
+  if (got != first.size() || first != kJournalHeader)
+    throw Error(m_path + " is not an undo journal of this program (it should begin with \"" +
+                std::string(kJournalHeader.substr(0, kJournalHeader.size() - 1)) + "\")");
+}
+
+void RecordReader::damaged(long long offset) const {
+  throw Error("The undo journal " + m_path + " is damaged at byte " + std::to_string(offset) +
+              "; nothing was changed");
+}
+
+int RecordReader::readField(Field& field) {
+  int c = std::fgetc(m_file);
+  if (c == EOF) return -1;
+  if (c == '~') {
+    field.reset();
+    return 1;
+  }
+  unsigned long long length = 0;
+  int digits = 0;
+  while (c >= '0' && c <= '9') {
+    length = length * 10 + static_cast<unsigned>(c - '0');
+    if (++digits > 15) return -2;
+    c = std::fgetc(m_file);
+  }
+  if (c == EOF) return -1;
+  if (digits == 0 || c != ':') return -2;
+  field.emplace(static_cast<std::size_t>(length), '\0');
+  if (length > 0 && std::fread(field->data(), 1, field->size(), m_file) != field->size()) return -1;
+  return 1;
+}
+
+bool RecordReader::next(Record& record) {
+  record.offset = std::ftell(m_file);
+  record.fields.clear();
+  const int type = std::fgetc(m_file);
+  if (type == EOF) return false;
+  if (type < 'A' || type > 'Z') damaged(record.offset);
+  record.type = static_cast<char>(type);
+  for (;;) {
+    const int c = std::fgetc(m_file);
+    if (c == EOF) return false;  // cut short
+    if (c == '\n') return true;
+    std::ungetc(c, m_file);
+    Field field;
+    const int got = readField(field);
+    if (got == -1) return false;
+    if (got == -2) damaged(record.offset);
+    record.fields.push_back(std::move(field));
+  }
+}
+
+Record RecordReader::readAt(long long offset) {
+  if (std::fseek(m_file, offset, SEEK_SET) != 0) damaged(offset);
+  Record record;
+  if (!next(record)) damaged(offset);
+  return record;
+}
+
+long long fieldNumber(const Field& field, const std::string& path) {
+  long long number = 0;
+  if (field) {
+    const char* end = field->data() + field->size();
+    const auto result = std::from_chars(field->data(), end, number);
+    if (result.ec == std::errc() && result.ptr == end && !field->empty()) return number;
+  }
+  throw Error("The undo journal " + path + " is damaged: a count is not a number");
+}
+
+}  // namespace rowsmith::journal

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/journal/JournalFormat.h"
+#include "engine/journal/RunJournal.h"
+
+namespace rowsmith::journal {
+
+// A run's undo journal, read back: what the run was, its table, and an index
+// of the rows it wrote by key (each row's values are read from the file when
+// asked for, so memory grows with the number of rows, not their size). A
+// record cut short at the end, as a killed run leaves it, ends the rows;
+// every row committed before the kill is complete.
+//
+// Threading: used by one thread at a time.
+class JournalReader {
+ public:
+  // Reads and indexes the journal at `path`; throws rowsmith::Error when it
+  // cannot be read or is not a journal.
+  explicit JournalReader(const std::string& path);
+  ~JournalReader();
+  JournalReader(const JournalReader&) = delete;
+  JournalReader& operator=(const JournalReader&) = delete;
+
+  struct Row {
+    std::vector<std::string> key;
+    std::vector<ColumnChange> changes;
+  };
+
+  const std::string& path() const { return m_path; }
+  const std::string& connectionString() const { return m_connectionString; }
+  const std::string& jobPath() const { return m_jobPath; }
+  const std::string& started() const { return m_started; }
+  // Empty when the run wrote no row.
+  const std::string& table() const { return m_table; }
+  const std::vector<std::string>& keyColumns() const { return m_keyColumns; }
+  // The record set's fields by their names in the table, in the run's order.
+  const std::vector<std::string>& columns() const { return m_columns; }
+  // Why the run's rows cannot be found again; empty when they can.
+  const std::string& whyNoUndo() const { return m_whyNoUndo; }
+  // The run's last status, or empty when it did not end (killed).
+  const std::string& endStatus() const { return m_endStatus; }
+  long long rows() const { return static_cast<long long>(m_index.size()); }
+
+  // The row recorded under `key`, marked as found; false when there is none.
+  bool take(const std::vector<std::string>& key, Row& row);
+  // The keys of the rows never taken, in no particular order.
+  std::vector<std::vector<std::string>> untaken();
+  // "id=7" or "a=1, b=x": a key as messages show it.
+  std::string keyText(const std::vector<std::string>& key) const;
+
+ private:
+  static std::string indexKey(const std::vector<std::string>& key);
+  Row rowFrom(const Record& record) const;
+
+  std::string m_path;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file;
+  std::unique_ptr<RecordReader> m_reader;
+  std::string m_connectionString, m_jobPath, m_started, m_table, m_whyNoUndo, m_endStatus;
+  std::vector<std::string> m_keyColumns, m_columns;
+  struct Entry {
+    long long offset;
+    bool taken;
+  };
+  std::unordered_map<std::string, Entry> m_index;
+};
+
+}  // namespace rowsmith::journal

@@ -1,0 +1,223 @@
+#include "engine/journal/RunJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "common/Error.h"
+#include "engine/journal/JournalFormat.h"
+
+namespace rowsmith::journal {
+
+namespace {
+
+constexpr std::size_t kBufferLimit = 1 << 20;
+
+bool sameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::string timeStamp(std::time_t when, const char* format) {
+  std::tm parts{};
+  gmtime_r(&when, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, format, &parts);
+  return text;
+}
+
+std::filesystem::path stateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && *state == '/') return std::filesystem::path(state) / "rowsmith/journals";
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home != nullptr && *home != '\0' ? home : "/tmp") /
+         ".local/state/rowsmith/journals";
+}
+
+}  // namespace
+
+int RunJournal::createFile(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+
+RunJournal::RunJournal(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+
+RunJournal::RunJournal(const std::string& path, const std::string& connectionString,
+                       const std::string& jobPath, std::time_t started)
+    : m_fd(createFile(path)), m_path(path) {
+  if (m_fd < 0) {
+    const int error = errno;
+    throw Error("Cannot create the undo journal " + path + ": " + std::strerror(error) +
+                (error == EEXIST ? " (a journal is never overwritten; name another file)" : ""));
+  }
+  start(connectionString, jobPath, started);
+}
+
+RunJournal RunJournal::besideJob(const std::string& jobPath, const std::string& connectionString,
+                                 std::time_t started) {
+  namespace fs = std::filesystem;
+  const std::string stamp = timeStamp(started, "%Y%m%d-%H%M%S");
+  std::vector<fs::path> stems;
+  if (!jobPath.empty()) {
+    fs::path job(jobPath);
+    stems.push_back(job.parent_path() / job.stem());
+  }
+  const fs::path folder = stateFolder();
+  std::error_code ignored;
+  stems.push_back(folder /
+                  (jobPath.empty() ? std::string("untitled") : fs::path(jobPath).stem().string()));
+  int lastError = 0;
+  std::string lastPath;
+  for (const fs::path& stem : stems) {
+    if (stem.parent_path() == folder) fs::create_directories(folder, ignored);
+    for (int attempt = 1; attempt < 100; ++attempt) {
+      std::string path = stem.string() + "." + stamp;
+      if (attempt > 1) path += "-" + std::to_string(attempt);
+      path += ".journal";
+      const int fd = createFile(path);
+      if (fd >= 0) {
+        RunJournal journal(fd, path);
+        journal.start(connectionString, jobPath, started);
+        return journal;
+      }
+      lastError = errno;
+      lastPath = path;
+      if (lastError != EEXIST) break;
+    }
+  }
+  throw Error("Cannot create the undo journal " + lastPath + ": " + std::strerror(lastError));
+}
+
+RunJournal::RunJournal(RunJournal&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_path(std::move(other.m_path)),
+      m_buffer(std::move(other.m_buffer)),
+      m_tableWritten(other.m_tableWritten),
+      m_whyNoUndo(std::move(other.m_whyNoUndo)),
+      m_rows(other.m_rows),
+      m_keyFields(std::move(other.m_keyFields)),
+      m_where(std::move(other.m_where)) {}
+
+RunJournal::~RunJournal() {
+  if (m_fd < 0) return;
+  try {
+    makeDurable();
+  } catch (...) {
+    // The run has reported what it could; a closing journal has no one to
+    // tell.
+  }
+  ::close(m_fd);
+}
+
+void RunJournal::start(const std::string& connectionString, const std::string& jobPath,
+                       std::time_t started) {
+  m_buffer.append(kJournalHeader);
+  m_buffer += 'S';
+  appendField(m_buffer, connectionString);
+  appendField(m_buffer, jobPath);
+  appendField(m_buffer, timeStamp(started, "%Y-%m-%dT%H:%M:%SZ"));
+  m_buffer += '\n';
+  makeDurable();
+  // The new name itself must survive a crash.
+  const std::string folder = std::filesystem::path(m_path).parent_path().string();
+  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& where) {
+  m_tableWritten = true;
+  m_where = where;
+  const int fields = recordSet.fieldCount();
+  std::vector<std::string> columns;
+  for (int i = 0; i < fields; ++i) columns.push_back(recordSet.baseColumnName(i));
+  m_buffer += 'T';
+  appendField(m_buffer, where.table);
+  appendField(m_buffer, std::to_string(where.keyColumns.size()));
+  for (const std::string& name : where.keyColumns) appendField(m_buffer, name);
+  appendField(m_buffer, std::to_string(columns.size()));
+  for (const std::string& name : columns) appendField(m_buffer, name);
+  m_buffer += '\n';
+
+  m_keyFields.assign(where.keyColumns.size(), -1);
+  for (std::size_t k = 0; k < where.keyColumns.size(); ++k)
+    for (int i = 0; i < fields; ++i)
+      if (sameName(columns[static_cast<std::size_t>(i)], where.keyColumns[k])) m_keyFields[k] = i;
+}
+
+void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnChange>& changes) {
+  if (!m_whyNoUndo.empty()) return;
+  db::RowLocation where;
+  if (!recordSet.locateRow(where)) {
+    m_whyNoUndo = where.table;
+    m_buffer += 'N';
+    appendField(m_buffer, m_whyNoUndo);
+    m_buffer += '\n';
+    return;
+  }
+  if (!m_tableWritten) writeTable(recordSet, where);
+  // A row whose key the run wrote is found again by its new key.
+  for (std::size_t k = 0; k < m_keyFields.size() && k < where.keyValues.size(); ++k) {
+    if (m_keyFields[k] < 0) continue;
+    for (const ColumnChange& change : changes)
+      if (change.ordinal == m_keyFields[k] && change.newValue)
+        where.keyValues[k] = *change.newValue;
+  }
+  m_buffer += 'R';
+  for (const std::string& value : where.keyValues) appendField(m_buffer, value);
+  appendField(m_buffer, std::to_string(changes.size()));
+  for (const ColumnChange& change : changes) {
+    appendField(m_buffer, std::to_string(change.ordinal));
+    appendField(m_buffer, change.oldValue);
+    appendField(m_buffer, change.newValue);
+  }
+  m_buffer += '\n';
+  ++m_rows;
+  if (m_buffer.size() >= kBufferLimit) writeOut();
+}
+
+void RunJournal::writeOut() {
+  std::size_t done = 0;
+  while (done < m_buffer.size()) {
+    const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      m_buffer.erase(0, done);
+      fail(error);
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  m_buffer.clear();
+}
+
+void RunJournal::makeDurable() {
+  if (m_fd < 0) return;
+  writeOut();
+  if (::fdatasync(m_fd) != 0) fail(errno);
+}
+
+void RunJournal::finish(const std::string& status) {
+  m_buffer += 'E';
+  appendField(m_buffer, status);
+  m_buffer += '\n';
+  makeDurable();
+}
+
+void RunJournal::fail(int error) const {
+  throw Error("Cannot write the undo journal " + m_path + ": " + std::strerror(error));
+}
+
+}  // namespace rowsmith::journal

@@ -1,0 +1,368 @@
+// A run's undo journal and putting it back, against real SQLite files and
+// the throwaway PostgreSQL server: what a run changed comes back byte for
+// byte, rows changed since are left alone and named, and a commit never
+// happens before the journal holds its rows.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "common/Error.h"
+#include "document/Settings.h"
+#include "engine/DataThread.h"
+#include "engine/JournalUndo.h"
+#include "engine/RunObserver.h"
+#include "engine/db/ConnectionFactory.h"
+#include "engine/journal/JournalFormat.h"
+#include "engine/journal/JournalReader.h"
+
+namespace rowsmith {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Cell = std::optional<std::string>;
+
+class Outcome : public RunObserver {
+ public:
+  void showStatus(const std::string& text) override {
+    std::lock_guard lock(m_mutex);
+    status = text;
+  }
+  void showProgress(int) override {}
+  void attachThread(const std::shared_ptr<TDataThread>&) override {}
+  void showNotice(const std::string& text) override {
+    std::lock_guard lock(m_mutex);
+    notices.push_back(text);
+  }
+  void showJournal(const std::string& path, long long rows) override {
+    journalPath = path;
+    journalRows = rows;
+  }
+  void setFinished() override { finished = true; }
+  void showError(const RunErrorReport& report) override { error = report.message; }
+  void releaseSettings(std::unique_ptr<TSettings>) override {}
+
+  std::mutex m_mutex;
+  std::string status;
+  std::vector<std::string> notices;
+  std::string journalPath;
+  long long journalRows = -1;
+  bool finished = false;
+  std::string error;
+};
+
+struct Backend {
+  std::string name;
+  std::function<std::string(const fs::path&)> connectionString;
+};
+void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.name; }
+
+const Backend kBackends[] = {
+    {"Sqlite",
+     [](const fs::path& dir) {
+       std::ofstream(dir / "db.sqlite");
+       return "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
+     }},
+    {"Postgres",
+     [](const fs::path&) {
+       std::ifstream in(std::string(ROWSMITH_PG_DIR) + "/connection-string");
+       std::string line;
+       std::getline(in, line);
+       return line;
+     }},
+};
+
+class JournalUndoTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    const std::string suffix = std::to_string(::getpid()) + "_" + std::to_string(++counter);
+    m_dir = fs::temp_directory_path() / ("rowsmith-journal-" + suffix);
+    fs::create_directories(m_dir);
+    m_source = GetParam().connectionString(m_dir);
+    ASSERT_FALSE(m_source.empty()) << "no PostgreSQL test server";
+    m_db = db::connect(m_source);
+    m_table = "ju_" + suffix;
+  }
+  void TearDown() override {
+    for (const auto& table : m_tables) {
+      try {
+        m_db->execute("DROP TABLE " + table);
+      } catch (const Error&) {
+      }
+    }
+    m_db.reset();
+    fs::remove_all(m_dir);
+  }
+
+  void create(const std::string& table, const std::string& columns) {
+    m_db->execute("CREATE TABLE " + table + " (" + columns + ")");
+    m_tables.push_back(table);
+  }
+
+  std::string filter(const std::string& text) {
+    const auto path = m_dir / ("f" + std::to_string(++m_filters) + ".fll");
+    std::ofstream(path) << text << "\n";
+    return path.string();
+  }
+
+  // A saved job on `table` whose columns get `filters` in order.
+  TSettings job(const std::string& table, const std::vector<std::string>& names,
+                const std::vector<std::string>& filters) {
+    TSettings settings;
+    settings.dataSource = m_source;
+    settings.useTable = true;
+    settings.tableName = table;
+    settings.columnNames = names;
+    settings.columnFilters = filters;
+    settings.fileName = (m_dir / "move.rsm").string();
+    return settings;
+  }
+
+  std::shared_ptr<Outcome> run(const TSettings& settings, RunOptions options = {}) {
+    if (!options.undo) options.journal = true;
+    auto outcome = std::make_shared<Outcome>();
+    auto thread = TDataThread::create(std::make_unique<TSettings>(settings), outcome, {}, options);
+    thread->waitFor();
+    return outcome;
+  }
+
+  std::shared_ptr<Outcome> undo(const std::string& journal, bool dryRun = false,
+                                std::vector<std::string>* lines = nullptr) {
+    JournalUndo::Options options;
+    options.dryRun = dryRun;
+    if (lines) options.listing = [lines](const std::string& line) { lines->push_back(line); };
+    RunOptions run;
+    run.undo = std::make_shared<JournalUndo>(journal, options);
+    auto outcome = std::make_shared<Outcome>();
+    auto thread = TDataThread::create(run.undo->undoSettings(), outcome, {}, run);
+    thread->waitFor();
+    return outcome;
+  }
+
+  std::vector<std::vector<Cell>> rows(const std::string& table, const std::string& columns) {
+    std::vector<std::vector<Cell>> out;
+    auto result = m_db->open("SELECT " + columns + " FROM " + table + " ORDER BY 1", {});
+    if (!result->eof()) result->moveFirst();
+    for (; !result->eof(); result->moveNext()) {
+      std::vector<Cell> row;
+      for (int i = 0; i < result->fieldCount(); ++i) {
+        const db::Value& value = result->value(i);
+        if (value.isNull())
+          row.emplace_back();
+        else if (value.kind == db::Value::Kind::Integer)
+          row.emplace_back(std::to_string(value.integer));
+        else
+          row.emplace_back(value.text);
+      }
+      out.push_back(std::move(row));
+    }
+    return out;
+  }
+
+  fs::path m_dir;
+  std::string m_source;
+  std::unique_ptr<db::Connection> m_db;
+  std::string m_table;
+  std::vector<std::string> m_tables;
+  int m_filters = 0;
+};
+
+TEST_P(JournalUndoTest, PutsBackWhatTheRunChangedAndLeavesRowsChangedSinceAlone) {
+  create(m_table, "id INTEGER PRIMARY KEY, body TEXT, note TEXT");
+  m_db->execute("INSERT INTO " + m_table +
+                " VALUES (1, 'see http://old.example/a', 'old.example'), "
+                "(2, 'line one\nline two old.example', NULL), (3, 'untouched', 'N/A'), "
+                "(4, 'é old.example ✓', 'x'), (5, 'old.example', 'old.example'), "
+                "(6, '', 'N/A')");
+  const auto before = rows(m_table, "id, body, note");
+  const auto settings =
+      job(m_table, {"id", "body", "note"},
+          {"", filter("replace \"old.example\" \"new.example\""), filter("null-if \"N/A\"")});
+
+  const auto ran = run(settings);
+  ASSERT_TRUE(ran->finished) << ran->error;
+  ASSERT_EQ(ran->journalRows, 6) << "row 3 only by its note, which becomes NULL";
+  EXPECT_EQ(fs::path(ran->journalPath).parent_path(), m_dir);
+  EXPECT_THAT(fs::path(ran->journalPath).filename().string(),
+              AllOf(::testing::StartsWith("move."), ::testing::EndsWith(".journal")));
+  struct stat info {};
+  ASSERT_EQ(::stat(ran->journalPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u) << "the journal holds the connection string";
+  ASSERT_NE(rows(m_table, "id, body, note"), before);
+
+  // Since the run: row 4 changed again, row 6 deleted.
+  m_db->execute("UPDATE " + m_table + " SET body = 'edited by hand' WHERE id = 4");
+  m_db->execute("DELETE FROM " + m_table + " WHERE id = 6");
+
+  std::vector<std::string> planned;
+  const auto dry = undo(ran->journalPath, true, &planned);
+  ASSERT_TRUE(dry->finished) << dry->error;
+  EXPECT_THAT(planned, Contains("would put back id=1"));
+  EXPECT_THAT(planned, Contains("left alone, changed since the run: id=4"));
+  EXPECT_THAT(planned, Contains("not found: id=6"));
+  EXPECT_EQ(rows(m_table, "id, body").at(3)[1], Cell("edited by hand"))
+      << "a dry run writes nothing";
+  EXPECT_EQ(rows(m_table, "id, body").at(0)[1], Cell("see http://new.example/a"));
+
+  const auto undone = undo(ran->journalPath);
+  ASSERT_TRUE(undone->finished) << undone->error;
+  EXPECT_THAT(undone->notices, Contains("4 rows put back as they were before the run."));
+  EXPECT_THAT(undone->notices, Contains(HasSubstr("1 row were left alone: they were changed "
+                                                  "since the run: id=4.")));
+  EXPECT_THAT(undone->notices, Contains(HasSubstr("no longer in table")));
+  auto expected = before;
+  expected[3][1] = "edited by hand";
+  expected.pop_back();
+  EXPECT_EQ(rows(m_table, "id, body, note"), expected);
+
+  // Undoing again finds every row already as it was.
+  const auto again = undo(ran->journalPath);
+  ASSERT_TRUE(again->finished) << again->error;
+  EXPECT_THAT(again->notices, Contains("0 rows put back as they were before the run."));
+  EXPECT_EQ(rows(m_table, "id, body, note"), expected);
+}
+
+TEST_P(JournalUndoTest, ARunEndedByAConflictUndoesExactlyTheRowsItKept) {
+  create(m_table, "id INTEGER PRIMARY KEY, body TEXT");
+  for (int id = 1; id <= 60; ++id)
+    m_db->execute("INSERT INTO " + m_table + " VALUES (" + std::to_string(id) + ", 'v" +
+                  std::to_string(id) + "')");
+  // A uniqueness rule the filter breaks at row 40: the rows before it are
+  // kept; row 40 and any after it that were written with it are not.
+  m_db->execute("UPDATE " + m_table + " SET body = 'blocker' WHERE id = 39");
+  m_db->execute("CREATE UNIQUE INDEX " + m_table + "_u ON " + m_table + " (body)");
+  const auto before = rows(m_table, "id, body");
+  const auto settings = job(m_table, {"id", "body"},
+                            {"", filter("replace \"v\" \"w\"\nreplace \"w40\" \"blocker\"")});
+  const auto ran = run(settings);
+  ASSERT_FALSE(ran->error.empty());
+  ASSERT_FALSE(ran->journalPath.empty()) << "a failed run keeps its journal";
+  EXPECT_GE(ran->journalRows, 39);
+  const auto after = rows(m_table, "id, body");
+  EXPECT_EQ(after.at(37)[1], Cell("w38"));
+  EXPECT_EQ(after.at(39)[1], Cell("v40"));
+
+  const auto undone = undo(ran->journalPath);
+  ASSERT_TRUE(undone->finished) << undone->error;
+  EXPECT_THAT(undone->notices, Contains("38 rows put back as they were before the run."));
+  EXPECT_EQ(rows(m_table, "id, body"), before);
+}
+
+TEST_P(JournalUndoTest, AJournalThatCannotBeWrittenStopsTheCommit) {
+  create(m_table, "id INTEGER PRIMARY KEY, body TEXT");
+  m_db->execute("INSERT INTO " + m_table + " VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+  auto query = m_db->open("SELECT * FROM " + m_table, {});
+  query->setBeforeCommit([] { throw Error("Cannot write the undo journal j: No space left"); });
+  query->moveFirst();
+  query->setValue(1, std::string_view("changed"));
+  try {
+    query->moveNext();
+    query->close();
+    FAIL() << "the commit went ahead without the journal";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("Cannot write the undo journal j: No space left"));
+  }
+  query.reset();
+  EXPECT_EQ(rows(m_table, "body"), (std::vector<std::vector<Cell>>{{"a"}, {"b"}, {"c"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, JournalUndoTest, ::testing::ValuesIn(kBackends),
+                         [](const auto& suite) { return suite.param.name; });
+
+TEST(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-rowid-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
+  std::ofstream(dir / "db.sqlite");
+  {
+    auto db = db::connect(source);
+    db->execute("CREATE TABLE t (code TEXT PRIMARY KEY, body TEXT)");
+    db->execute("INSERT INTO t VALUES ('k-old', 'x old'), ('m', 'old y')");
+  }
+  const auto filter = (dir / "f.fll").string();
+  std::ofstream(filter) << "replace \"old\" \"new\"\n";
+  for (const std::string query : {"SELECT body FROM t", "SELECT code, body FROM t"}) {
+    TSettings settings;
+    settings.dataSource = source;
+    settings.query = query;
+    settings.columnNames = query == "SELECT body FROM t" ? std::vector<std::string>{"body"}
+                                                         : std::vector<std::string>{"code", "body"};
+    settings.columnFilters.assign(settings.columnNames.size(), filter);
+    RunOptions options;
+    options.journal = true;
+    options.journalPath = (dir / (std::to_string(query.size()) + ".journal")).string();
+    auto ran = std::make_shared<Outcome>();
+    TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+    ASSERT_TRUE(ran->finished) << ran->error;
+    ASSERT_EQ(ran->journalRows, 2);
+
+    RunOptions back;
+    back.undo = std::make_shared<JournalUndo>(options.journalPath, JournalUndo::Options{});
+    auto undone = std::make_shared<Outcome>();
+    TDataThread::create(back.undo->undoSettings(), undone, {}, back)->waitFor();
+    ASSERT_TRUE(undone->finished) << query << ": " << undone->error;
+    EXPECT_THAT(undone->notices, Contains("2 rows put back as they were before the run.")) << query;
+    auto db = db::connect(source);
+    auto check = db->open("SELECT code || '|' || body FROM t ORDER BY code", {});
+    check->moveFirst();
+    EXPECT_EQ(check->value(0).text, "k-old|x old") << query;
+  }
+  fs::remove_all(dir);
+}
+
+TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-file-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  // What a run killed while it wrote its second row leaves.
+  std::string head(journal::kJournalHeader);
+  auto record = [&head](char type, const std::vector<Cell>& fields) {
+    head += type;
+    for (const auto& field : fields) journal::appendField(head, field);
+    head += '\n';
+  };
+  record('S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  record('T', {"\"t\"", "1", "id", "2", "id", "body"});
+  record('R', {"7", "1", "1", "a", std::nullopt});
+  record('R', {"8", "1", "1", "b", "c"});
+  head.resize(head.size() - 3);
+  std::ofstream(dir / "cut.journal") << head;
+  journal::JournalReader cut((dir / "cut.journal").string());
+  EXPECT_EQ(cut.rows(), 1);
+  EXPECT_EQ(cut.connectionString(), "conn");
+  EXPECT_EQ(cut.endStatus(), "");
+  journal::JournalReader::Row row;
+  ASSERT_TRUE(cut.take({"7"}, row));
+  ASSERT_EQ(row.changes.size(), 1u);
+  EXPECT_EQ(row.changes[0].oldValue, Cell("a"));
+  EXPECT_EQ(row.changes[0].newValue, std::nullopt);
+
+  std::ofstream(dir / "bad.journal") << "rowsmith-journal 1\nS4:conn3:job1:x\nRx:1\n";
+  EXPECT_THROW(
+      {
+        try {
+          journal::JournalReader bad((dir / "bad.journal").string());
+        } catch (const Error& e) {
+          EXPECT_THAT(e.what(), HasSubstr("is damaged at byte 35"));
+          throw;
+        }
+      },
+      Error);
+  std::ofstream(dir / "job.rsm") << "[Settings]\n";
+  EXPECT_THROW(journal::JournalReader((dir / "job.rsm").string()), Error);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace rowsmith
