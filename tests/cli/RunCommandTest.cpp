@@ -387,10 +387,10 @@ TEST_F(RunCommandTest, PreviewShowsWhatTheRunDoesWithSqliteValuesOfEitherType) {
 }
 
 // Starts the runner with its output in files, sends `signals` as soon as it
-// reports rows, and returns its exit status (128 + the signal when one
-// ended it).
-int runInterrupted(const std::string& jobPath, const fs::path& dir,
-                   const std::vector<int>& signals) {
+// reports rows (and `delay` after that), and returns its exit status (128 +
+// the signal when one ended it).
+int runInterrupted(const std::string& jobPath, const fs::path& dir, const std::vector<int>& signals,
+                   std::chrono::milliseconds delay = std::chrono::milliseconds(0)) {
   const fs::path out = dir / "out.txt";
   const fs::path err = dir / "err.txt";
   // What an earlier run printed must not be taken for this one's rows.
@@ -412,6 +412,7 @@ int runInterrupted(const std::string& jobPath, const fs::path& dir,
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  std::this_thread::sleep_for(delay);
   for (int signal : signals) ::kill(child, signal);
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -450,6 +451,49 @@ TEST_F(RunCommandTest, InterruptCancelsAndSecondInterruptStopsLeavingAPrefixOfNe
                 "Terminated by user. " + std::to_string(changed) + " rows processed.\n");
     }
   }
+}
+
+// A run killed outright leaves a journal whose complete records hold every
+// row it committed: undoing it puts back exactly those rows.
+TEST_F(RunCommandTest, AKilledRunsJournalPutsBackExactlyTheRowsItKept) {
+  m_db->execute("DELETE FROM customers");
+  m_db->execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+      "INSERT INTO customers SELECT i, 'name', 'city' FROM n");
+  const std::string path = job({"id", "name=" + filter("upper.fll", "upper"), "city"});
+  // Late enough for some commits, mostly before the end.
+  EXPECT_EQ(runInterrupted(path, m_dir, {SIGKILL}, std::chrono::milliseconds(700)), 128 + SIGKILL);
+  auto changedRows = [&] {
+    auto result = m_db->open("SELECT count(*) FROM customers WHERE name = 'NAME'", {});
+    result->moveFirst();
+    const long long rows = result->value(0).integer;
+    result->close();
+    return rows;
+  };
+  const long long changed = changedRows();
+  ASSERT_LT(changed, 1000000);
+  ASSERT_GT(changed, 0);
+  std::vector<fs::path> journals;
+  for (const auto& entry : fs::directory_iterator(m_dir))
+    if (entry.path().extension() == ".journal") journals.push_back(entry.path());
+  ASSERT_EQ(journals.size(), 1u);
+  EXPECT_THAT(journals[0].filename().string(), ::testing::StartsWith("job."));
+
+  const CliResult dry = runRowsmith({"undo", "--dry-run", journals[0].string()});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_THAT(dry.err, HasSubstr("the run did not end: only the rows it kept"));
+  EXPECT_THAT(dry.out, HasSubstr("would put back id=1\n"));
+  EXPECT_EQ(changedRows(), changed) << "a dry run changes nothing";
+
+  const CliResult undone = runRowsmith({"undo", journals[0].string()});
+  EXPECT_EQ(undone.status, 0) << undone.err;
+  EXPECT_THAT(undone.err,
+              HasSubstr(std::to_string(changed) + " rows put back as they were before the run."));
+  EXPECT_EQ(changedRows(), 0);
+
+  const CliResult missing = runRowsmith({"undo", (m_dir / "job.rsm").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.err, HasSubstr("is not an undo journal of this program"));
 }
 
 // Values from the database never steer the terminal: control characters

@@ -13,6 +13,8 @@ WindowFixture::WindowFixture()
     : m_store(std::make_unique<PreferenceStore>(
           std::filesystem::path(m_folder.filePath(QStringLiteral("config")).toStdString()))) {
   setNextCheckDate(kNeverDue);
+  // Undo journals of unsaved jobs go to the user's state folder.
+  qputenv("XDG_STATE_HOME", m_folder.filePath(QStringLiteral("state")).toUtf8());
 }
 
 void WindowFixture::setNextCheckDate(std::int32_t dayNumber) {

@@ -339,6 +339,8 @@ void WizardFlowTest::goRunsTheJobWithAProgressWindow() {
                                                 {"name", job.titleFilter.toStdString()},
                                                 {"city", job.nullFilter.toStdString()},
                                                 {"photo", ""}});
+  const auto namesBefore = job.column("select name from people order by id");
+  const auto citiesBefore = job.column("select city from people order by id");
   window.goButton()->click();
   QVERIFY(fixture.dialogs.unexpected.isEmpty());
   QCOMPARE(progressWindows().size(), 1);
@@ -360,6 +362,29 @@ void WizardFlowTest::goRunsTheJobWithAProgressWindow() {
   QCOMPARE(job.column("select hex(photo) from people where id = 1"),
            (std::vector<std::string>{"00FF"}));
   QVERIFY(form->noticeText()->isHidden());
+
+  // The run kept a journal: once asked, its changes are put back in a
+  // progress window of their own.
+  QVERIFY(form->undoButton()->isVisible());
+  fixture.dialogs.expectMessage(QStringLiteral("Put back the old values of the 3 rows"),
+                                rowsmith::gui::DialogService::Answer::Yes);
+  form->undoButton()->click();
+  QVERIFY(fixture.dialogs.unexpected.isEmpty());
+  QVERIFY(fixture.dialogs.allAnswered());
+  QVERIFY(!form->undoButton()->isEnabled());
+  QCOMPARE(progressWindows().size(), 2);
+  TTstatusForm* undoForm =
+      progressWindows().first() == form ? progressWindows().last() : progressWindows().first();
+  QCOMPARE(undoForm->windowTitle(), QStringLiteral("Undoing a run..."));
+  QTRY_COMPARE_WITH_TIMEOUT(undoForm->buttonKind(), TTstatusForm::ButtonKind::Ok, 20000);
+  QVERIFY2(undoForm->noticeText()->text().contains(
+               QStringLiteral("3 rows put back as they were before the run.")),
+           qPrintable(undoForm->noticeText()->text()));
+  QVERIFY(undoForm->undoButton()->isHidden());
+  QCOMPARE(job.column("select name from people order by id"), namesBefore);
+  QCOMPARE(job.column("select city from people order by id"), citiesBefore);
+  delete undoForm;
+
   // Enter closes the window once it reads OK.
   QTest::keyClick(form, Qt::Key_Return);
   QTRY_VERIFY(progressWindows().isEmpty());

@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
     save(running, QStringLiteral("progress-running.png"));
     running.showStatus(QStringLiteral("Complete. 5000 rows processed."));
     running.showProgress(100);
+    running.showJournal(QStringLiteral("/home/me/jobs/move.20261211-093000.journal"), 5000);
     running.setFinished();
     // Its clock runs from the worker's attaching, which this window never saw.
     running.rateText()->setText(QStringLiteral("2468 rows/s, took 2 s"));
