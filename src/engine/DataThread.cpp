@@ -266,11 +266,11 @@ void TDataThread::transformRow(int fieldCount) {
     }
     const auto& holder = filters[static_cast<std::size_t>(i)].holder;
     if (!holder) continue;
-    const std::string text = rowsmith::readFieldText(*m_query, i);
+    std::string text = rowsmith::readFieldText(*m_query, i);
     // A value without a text form reads as "BLOB"; it is left untouched
     // rather than overwritten with those four letters.
     if (text == "BLOB" && fieldIsOpaque(*m_query, i)) continue;
-    const std::optional<std::string> value = rowsmith::transformValue(text, holder->value);
+    std::optional<std::string> value = rowsmith::transformValue(text, holder->value);
     // A value that comes back as it was read is left alone, so a row whose
     // values all stay is not written at all. NULL reads as empty text: only
     // then does it matter which of the two was stored.
@@ -284,8 +284,9 @@ void TDataThread::transformRow(int fieldCount) {
     if (m_journal) {
       journal::ColumnChange& change = m_changes.emplace_back();
       change.ordinal = i;
-      if (!readNull) change.oldValue = text;
-      change.newValue = value;
+      // Neither is needed any more.
+      if (!readNull) change.oldValue = std::move(text);
+      change.newValue = std::move(value);
     }
   }
   if (m_journal && !m_changes.empty()) m_journal->recordRow(*m_query, m_changes);

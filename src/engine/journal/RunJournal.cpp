@@ -105,8 +105,7 @@ RunJournal::RunJournal(RunJournal&& other) noexcept
       m_tableWritten(other.m_tableWritten),
       m_whyNoUndo(std::move(other.m_whyNoUndo)),
       m_rows(other.m_rows),
-      m_keyFields(std::move(other.m_keyFields)),
-      m_where(std::move(other.m_where)) {}
+      m_keyFields(std::move(other.m_keyFields)) {}
 
 RunJournal::~RunJournal() {
   if (m_fd < 0) return;
@@ -139,7 +138,6 @@ void RunJournal::start(const std::string& connectionString, const std::string& j
 
 void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& where) {
   m_tableWritten = true;
-  m_where = where;
   const int fields = recordSet.fieldCount();
   std::vector<std::string> columns;
   for (int i = 0; i < fields; ++i) columns.push_back(recordSet.baseColumnName(i));
@@ -159,7 +157,7 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
 
 void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnChange>& changes) {
   if (!m_whyNoUndo.empty()) return;
-  db::RowLocation where;
+  db::RowLocation& where = m_scratch;
   if (!recordSet.locateRow(where)) {
     m_whyNoUndo = where.table;
     m_buffer += 'N';

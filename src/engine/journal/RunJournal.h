@@ -72,7 +72,8 @@ class RunJournal {
   long long m_rows = 0;
   // For each key column, the field that writes to it, or -1.
   std::vector<int> m_keyFields;
-  db::RowLocation m_where;
+  // The current row's place; its strings are reused from row to row.
+  db::RowLocation m_scratch;
 };
 
 }  // namespace rowsmith::journal

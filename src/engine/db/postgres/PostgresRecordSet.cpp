@@ -319,22 +319,24 @@ DataType PostgresRecordSet::fieldType(int ordinal) const {
 
 bool PostgresRecordSet::locateRow(RowLocation& where) {
   checkRow("locate a row");
-  where = {};
-  if (!m_writer) {
-    where.table = m_whyReadOnly;
+  if (!m_writer || m_keyNames.empty()) {
+    where = {};
+    where.table = m_writer ? "table " + m_tableSqlName +
+                                 " has no primary key, and the place where a row is stored (its "
+                                 "ctid) changes whenever the row is written"
+                           : m_whyReadOnly;
     return false;
   }
-  if (m_keyNames.empty()) {
-    where.table = "table " + m_tableSqlName +
-                  " has no primary key, and the place where a row is stored (its ctid) changes "
-                  "whenever the row is written";
-    return false;
-  }
-  where.table = m_tableSqlName;
-  where.keyColumns = m_keyNames;
-  for (int ordinal : m_keyOrdinals)
-    where.keyValues.emplace_back(PQgetvalue(m_batch.get(), m_batchRow, ordinal),
-                                 PQgetlength(m_batch.get(), m_batchRow, ordinal));
+  // Called for every row written while a journal is kept: the caller's
+  // strings are reused.
+  where.table.assign(m_tableSqlName);
+  where.keyColumns.resize(m_keyNames.size());
+  where.keyValues.resize(m_keyOrdinals.size());
+  for (std::size_t k = 0; k < m_keyNames.size(); ++k) where.keyColumns[k].assign(m_keyNames[k]);
+  for (std::size_t k = 0; k < m_keyOrdinals.size(); ++k)
+    where.keyValues[k].assign(
+        PQgetvalue(m_batch.get(), m_batchRow, m_keyOrdinals[k]),
+        static_cast<std::size_t>(PQgetlength(m_batch.get(), m_batchRow, m_keyOrdinals[k])));
   return true;
 }
 

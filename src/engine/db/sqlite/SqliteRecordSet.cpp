@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -284,16 +285,24 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
 
 bool SqliteRecordSet::locateRow(RowLocation& where) {
   requireRow("locate a row");
-  where = {};
   if (!m_shape.updatable()) {
+    where = {};
     where.table = m_shape.whyNotUpdatable();
     return false;
   }
-  where.table =
-      quoteSqliteIdentifier(m_shape.schema()) + "." + quoteSqliteIdentifier(m_shape.table());
-  for (const auto& part : m_shape.key()) {
-    where.keyColumns.push_back(part.name);
-    where.keyValues.push_back(cellText(m_columnBase + part.statementColumn));
+  // Called for every row written while a journal is kept: the caller's
+  // strings are reused.
+  if (m_quotedTable.empty())
+    m_quotedTable =
+        (m_shape.schema().empty() ? "" : quoteSqliteIdentifier(m_shape.schema()) + ".") +
+        quoteSqliteIdentifier(m_shape.table());
+  where.table.assign(m_quotedTable);
+  const auto& key = m_shape.key();
+  where.keyColumns.resize(key.size());
+  where.keyValues.resize(key.size());
+  for (std::size_t k = 0; k < key.size(); ++k) {
+    where.keyColumns[k].assign(key[k].name);
+    cellText(m_columnBase + key[k].statementColumn, where.keyValues[k]);
   }
   return true;
 }
@@ -304,27 +313,34 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
   return column.origin.empty() ? column.name : column.origin;
 }
 
-std::string SqliteRecordSet::cellText(int column) const {
+void SqliteRecordSet::cellText(int column, std::string& out) const {
   if (m_inChunks) {
     const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
     switch (m_chunk.type(cell)) {
       case SQLITE_NULL:
-        return {};
-      case SQLITE_INTEGER:
-        return std::to_string(m_chunk.integer(cell));
+        out.clear();
+        return;
+      case SQLITE_INTEGER: {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, m_chunk.integer(cell)).ptr;
+        out.assign(digits, end);
+        return;
+      }
       case SQLITE_FLOAT: {
         char text[32];
         std::snprintf(text, sizeof text, "%.17g", m_chunk.real(cell));
-        return text;
+        out.assign(text);
+        return;
       }
       default:
-        return std::string(m_chunk.bytes(cell));
+        out.assign(m_chunk.bytes(cell));
+        return;
     }
   }
   sqlite3_stmt* s = m_source.get();
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-  return std::string(text != nullptr ? text : "",
-                     static_cast<std::size_t>(sqlite3_column_bytes(s, column)));
+  out.assign(text != nullptr ? text : "",
+             static_cast<std::size_t>(sqlite3_column_bytes(s, column)));
 }
 
 void SqliteRecordSet::checkOrdinal(int ordinal) const {

@@ -80,7 +80,7 @@ class SqliteRecordSet : public RecordSet {
   }
   void checkOrdinal(int ordinal) const;
   // The current row's cell of statement column `column`, as text.
-  std::string cellText(int column) const;
+  void cellText(int column, std::string& out) const;
   void requireRow(const char* operation) const;
   void step();
   void advance();
@@ -138,6 +138,8 @@ class SqliteRecordSet : public RecordSet {
   std::unique_ptr<SqliteChunkWriter> m_writer;
   SqliteFileIdentity m_file;
   bool m_wroteRows = false;
+  // The table as SQL names it, for locateRow.
+  std::string m_quotedTable;
 };
 
 }  // namespace rowsmith::db
