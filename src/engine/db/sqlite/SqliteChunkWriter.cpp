@@ -82,16 +82,15 @@ int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
 
 void SqliteChunkWriter::add(long long position, const std::vector<bool>& changed,
                             const std::vector<std::optional<std::string>>& pending,
-                            const std::vector<int>& keyColumns,
-                            const std::function<int(int)>& fieldColumn, const CopyColumn& copy) {
-  Row row{position, maskId(changed), m_keys.size(), m_old.size()};
-  for (int column : keyColumns) copy(m_keys, column);
+                            const SqliteCells& row, std::size_t first,
+                            const std::vector<int>& keyColumns, int fieldBase) {
+  m_rows.push_back(Row{position, maskId(changed), m_keys.size(), m_old.size()});
+  for (int column : keyColumns) m_keys.addCell(row, first + static_cast<std::size_t>(column));
   for (std::size_t i = 0; i < changed.size(); ++i) {
     if (!changed[i]) continue;
-    copy(m_old, fieldColumn(static_cast<int>(i)));
+    m_old.addCell(row, first + static_cast<std::size_t>(fieldBase) + i);
     m_new.addText(pending[i] ? std::optional<std::string_view>(*pending[i]) : std::nullopt);
   }
-  m_rows.push_back(row);
 }
 
 void SqliteChunkWriter::discard() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,9 +30,6 @@ namespace rowsmith::db {
 // Threading: used only by the thread of the connection it writes through.
 class SqliteChunkWriter {
  public:
-  // Copies the value of a statement column of the row in hand into `cells`.
-  using CopyColumn = std::function<void(SqliteCells& cells, int statementColumn)>;
-
   SqliteChunkWriter(SqliteHandle database, const SqliteResultShape& shape, CommitGroup& group);
   ~SqliteChunkWriter();
   SqliteChunkWriter(const SqliteChunkWriter&) = delete;
@@ -45,12 +41,12 @@ class SqliteChunkWriter {
   void setRange(std::string condition);
 
   // Buffers the row in hand: `position` orders it within the range, `changed`
-  // marks the fields written, `pending` holds their new values, `keyColumn`
-  // and `fieldColumn` give the statement columns of the key and the fields.
+  // marks the fields written, `pending` holds their new values. The values
+  // read are the cells of `row` from `first` on: the key at `keyColumns`,
+  // field i at `fieldBase` + i.
   void add(long long position, const std::vector<bool>& changed,
-           const std::vector<std::optional<std::string>>& pending,
-           const std::vector<int>& keyColumns, const std::function<int(int)>& fieldColumn,
-           const CopyColumn& copy);
+           const std::vector<std::optional<std::string>>& pending, const SqliteCells& row,
+           std::size_t first, const std::vector<int>& keyColumns, int fieldBase);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
 
   // Writes the buffered rows inside the open transaction (see class comment)

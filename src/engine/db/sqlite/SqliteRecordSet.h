@@ -24,18 +24,25 @@ namespace rowsmith::db {
 // hide one and other connections are free to write between our commits:
 //  - a whole table ("select * from t" of a rowid table) is read from then on
 //    in chunks of rows in rowid order, each after the last row read;
-//  - any other result is copied into a snapshot, a temporary table in a
-//    temporary file, which is read from then on. So is the rest of a table
-//    once a write reaches a column of its key.
+//  - for any other result the keys of the rows left (the row in hand and
+//    those after it) are copied into a snapshot, a temporary table in a
+//    temporary file, in visit order; chunks of rows are then read from the
+//    table by those keys. So is the rest of a table once a write reaches a
+//    column of its key. The row in hand keeps the values it was read with.
 //
 // Writes are buffered and applied a chunk at a time by SqliteChunkWriter,
 // which also requires the changed columns to still hold what was read; when
 // another connection changed them in between, the rows before are written
 // and the error names the table and key, exactly as if every row had been
-// written on its own. Chunks are applied when about a thousand rows are
-// waiting, at the end of the rows and on close(), and committed in groups
-// (about half a second of work per transaction), on close() and before an
-// error is raised, so the rows moved past keep their new values. When
+// written on its own. Each chunk is read inside the write transaction
+// (BEGIN IMMEDIATE), so that nobody else writes its rows between our read
+// and our write: two runs on one table take turns instead of meeting each
+// other's rows. Chunks are applied before the next one is read (the first
+// rows of a run one by one, then in growing groups), at the end of the rows
+// and on close(), and committed in groups (about half a second of work per
+// transaction) before a chunk is read, between two rows when a slow worker
+// has spent that long on the chunk in hand, on close() and before an error
+// is raised, so the rows moved past keep their new values. When
 // SQLite gives up a whole group instead (a full disk, an I/O error, a commit
 // that fails), the error says so and names the last row that was kept
 // (CommitGroup). A record set that wrote rows checks on close that its
@@ -85,12 +92,14 @@ class SqliteRecordSet : public RecordSet {
   void moveToSnapshot();
   void moveChunksToSnapshot();
   void useSnapshot(const std::string& context);
+  // The statement columns a snapshot keeps: the key's, and the fields that
+  // cannot be read again from the table (expressions, generated columns).
+  std::vector<int> snapshotColumns() const;
   bool isKeyField(int ordinal) const;
   void bufferCurrentRow();
   void applyWrites();
   void beginTransaction();
   void commit();
-  bool commitDue() const;
   long long groupLimit() const;
   std::string tableContext(const std::string& operation) const;
   void execute(const std::string& sql, const std::string& context);
@@ -99,6 +108,7 @@ class SqliteRecordSet : public RecordSet {
   SqliteStatement m_source;  // the user's statement, or the snapshot's reader
   SqliteResultShape m_shape;
   bool m_countRecords = true;
+  std::string m_readContext;  // error context of reading the table's rows
   // Cells before the statement's own columns: 1 on the snapshot (its order) and
   // in chunks of a table whose statement has no hidden rowid (the rowid).
   int m_columnBase = 0;
@@ -113,8 +123,10 @@ class SqliteRecordSet : public RecordSet {
   std::vector<bool> m_changed;
   bool m_anyChanged = false;
   bool m_inTransaction = false;
-  // When the first row written since the last commit was buffered.
-  std::chrono::steady_clock::time_point m_groupStart;
+  // When the open write transaction began, and when the chunk in hand was
+  // read (coarseNow() in SqliteRecordSet.cpp).
+  std::chrono::milliseconds m_groupStart{0};
+  std::chrono::milliseconds m_chunkReadAt{0};
   // Reading a whole table in chunks: rows of rowid, then the statement's
   // columns, `m_chunkWidth` cells each.
   bool m_inChunks = false;
