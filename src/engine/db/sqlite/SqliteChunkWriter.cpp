@@ -57,6 +57,8 @@ SqliteChunkWriter::~SqliteChunkWriter() {
   m_newFunctions->writer = nullptr;
   m_chunkStatements.clear();
   m_rowStatements.clear();
+  m_savepoint.finalize();
+  m_release.finalize();
   // Refused while another statement of the connection runs; the function
   // then stays, finding no writer, until the connection closes.
   for (const std::string* name : {&m_pickName, &m_newName})
@@ -164,7 +166,7 @@ void SqliteChunkWriter::apply() {
     highest = std::max(highest, row.position);
   }
 
-  exec("SAVEPOINT rowsmith_chunk", tableContext("Updating table"));
+  run(m_savepoint, "SAVEPOINT rowsmith_chunk", tableContext("Updating table"));
   long long written = 0;
   int failure = SQLITE_OK;
   std::string failureText;
@@ -184,7 +186,7 @@ void SqliteChunkWriter::apply() {
   }
   m_lastFound = 0;
   if (failure == SQLITE_OK && written == rows()) {
-    exec("RELEASE rowsmith_chunk", tableContext("Updating table"));
+    run(m_release, "RELEASE rowsmith_chunk", tableContext("Updating table"));
     m_group.rowsWritten(rows(), keyText(m_rows.back()));
     m_wroteRows = true;
     discard();
@@ -330,6 +332,18 @@ std::string SqliteChunkWriter::keyText(const Row& row) const {
 
 std::string SqliteChunkWriter::tableContext(const std::string& operation) const {
   return operation + " " + m_shape.table();
+}
+
+void SqliteChunkWriter::run(SqliteStatement& statement, const char* sql,
+                            const std::string& context) {
+  if (!statement) statement = SqliteStatement(m_database, sql, context);
+  try {
+    statement.step(context);
+  } catch (const Error&) {
+    statement.reset();
+    throw;
+  }
+  statement.reset();
 }
 
 void SqliteChunkWriter::exec(const char* sql, const std::string& context) {

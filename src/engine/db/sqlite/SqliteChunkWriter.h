@@ -76,6 +76,8 @@ class SqliteChunkWriter {
   std::string keyText(const Row& row) const;
   std::string tableContext(const std::string& operation) const;
   void exec(const char* sql, const std::string& context);
+  // Runs `sql` through `statement`, prepared on first use.
+  void run(SqliteStatement& statement, const char* sql, const std::string& context);
   const Row* find(sqlite3_value** key);
 
   static void pick(sqlite3_context* context, int count, sqlite3_value** values);
@@ -94,6 +96,8 @@ class SqliteChunkWriter {
   std::vector<int> m_maskColumns;  // changed fields per mask
   std::map<int, SqliteStatement> m_chunkStatements;
   std::map<int, SqliteStatement> m_rowStatements;
+  SqliteStatement m_savepoint;  // of each chunk, and its release
+  SqliteStatement m_release;
   std::vector<Row> m_rows;
   SqliteCells m_keys;
   SqliteCells m_old;
