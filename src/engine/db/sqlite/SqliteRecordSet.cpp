@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstring>
-#include <limits>
 #include <regex>
 #include <utility>
 
@@ -21,7 +20,7 @@ namespace {
 // Rows written within one transaction: at most this much time of work.
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
 // Rows read, and rows written, at a time.
-constexpr int kChunkRows = 1000;
+constexpr std::size_t kChunkRows = 1000;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
 
@@ -118,7 +117,7 @@ void SqliteRecordSet::advance() {
     step();
     return;
   }
-  if (++m_chunkIndex < m_chunkRows) return;
+  if (m_chunks.next()) return;
   readChunk();
 }
 
@@ -147,8 +146,7 @@ void SqliteRecordSet::moveFirst() {
   m_position = 0;
   if (m_inChunks) {
     // The snapshot holds the rows counted at the start.
-    m_lastRowid = std::numeric_limits<sqlite3_int64>::min();
-    m_chunksDone = false;
+    m_chunks.restart();
     readChunk();
     return;
   }
@@ -194,7 +192,7 @@ void SqliteRecordSet::close() {
     }
   }
   m_source.finalize();
-  m_chunkReader.finalize();
+  m_chunks.finalize();
   try {
     commit();
   } catch (const Error& e) {
@@ -234,23 +232,24 @@ const Value& SqliteRecordSet::value(int ordinal) {
   }
   const int column = statementColumn(ordinal);
   if (m_inChunks) {
-    const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
-    switch (m_chunk.type(cell)) {
+    const SqliteCells& chunk = m_chunks.cells();
+    const std::size_t cell = m_chunks.rowStart() + static_cast<std::size_t>(column);
+    switch (chunk.type(cell)) {
       case SQLITE_NULL:
         value.kind = Value::Kind::Null;
         value.text.clear();
         break;
       case SQLITE_INTEGER:
         value.kind = Value::Kind::Integer;
-        value.integer = m_chunk.integer(cell);
+        value.integer = chunk.integer(cell);
         break;
       case SQLITE_FLOAT:
         value.kind = Value::Kind::Real;
-        value.real = m_chunk.real(cell);
+        value.real = chunk.real(cell);
         break;
       default:
-        value.kind = m_chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
-        value.text.assign(m_chunk.bytes(cell));
+        value.kind = chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
+        value.text.assign(chunk.bytes(cell));
         break;
     }
     return value;
@@ -388,16 +387,13 @@ bool SqliteRecordSet::startChunks() {
     rowid = sqlite3_column_int64(lookup.get(), 0);
   }
   // The row in hand as it was read, then the rows after it.
-  m_chunk.clear();
-  m_chunk.addInteger(rowid);
-  for (int i = 0; i < fields; ++i) m_chunk.addColumn(m_source.get(), statementColumn(i));
+  SqliteCells inHand;
+  inHand.addInteger(rowid);
+  for (int i = 0; i < fields; ++i) inHand.addColumn(m_source.get(), statementColumn(i));
   m_source.finalize();
-  m_chunkReader = std::move(reader);
-  m_chunkWidth = static_cast<std::size_t>(1 + fields);
-  m_chunkRows = 1;
-  m_chunkIndex = 0;
-  m_lastRowid = rowid;
-  m_chunksDone = false;
+  m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + fields), kChunkRows,
+                 std::move(inHand));
+  m_chunkReadAt = coarseNow();
   m_columnBase = 1 - m_shape.hiddenColumns();
   m_inChunks = true;
   m_keyColumns.clear();
@@ -408,34 +404,23 @@ bool SqliteRecordSet::startChunks() {
 }
 
 void SqliteRecordSet::readChunk() {
-  m_chunk.clear();
-  m_chunkRows = 0;
-  m_chunkIndex = 0;
-  if (!m_chunksDone) {
-    sqlite3_stmt* r = m_chunkReader.get();
-    try {
+  bool found = false;
+  try {
+    if (m_chunks.more()) {
       // The writes of the chunk before go first; the chunk is then read
       // inside the write transaction, so that nobody else writes its rows
       // between our read and our write.
       applyWrites();
       if (m_inTransaction && coarseNow() - m_groupStart >= kCommitInterval) commit();
       beginTransaction();
-      sqlite3_bind_int64(r, 1, m_lastRowid);
-      while (m_chunkReader.step(m_readContext)) {
-        for (std::size_t c = 0; c < m_chunkWidth; ++c) m_chunk.addColumn(r, static_cast<int>(c));
-        ++m_chunkRows;
-      }
-    } catch (const Error&) {
-      m_chunkReader.reset();
-      m_eof = true;
-      throw;
     }
-    m_chunkReader.reset();
-    m_chunkReadAt = coarseNow();
-    if (m_chunkRows < static_cast<std::size_t>(kChunkRows)) m_chunksDone = true;
+    found = m_chunks.read(m_readContext);
+  } catch (const Error&) {
+    m_eof = true;  // no row left to stand on; close() tidies up
+    throw;
   }
-  m_eof = m_chunkRows == 0;
-  if (!m_eof) m_lastRowid = m_chunk.integer((m_chunkRows - 1) * m_chunkWidth);
+  m_chunkReadAt = coarseNow();
+  m_eof = !found;
 }
 
 std::vector<int> SqliteRecordSet::snapshotColumns() const {
@@ -484,8 +469,7 @@ void SqliteRecordSet::moveToSnapshot() {
     m_eof = true;  // no row left to stand on; close() tidies up
     throw;
   }
-  m_chunk = std::move(inHand);
-  useSnapshot(context);
+  useSnapshot(context, std::move(inHand));
 }
 
 void SqliteRecordSet::moveChunksToSnapshot() {
@@ -494,14 +478,14 @@ void SqliteRecordSet::moveChunksToSnapshot() {
   applyWrites();
   const int hidden = m_shape.hiddenColumns();
   const int columns = hidden + fieldCount();
-  const std::size_t first = m_chunkIndex * m_chunkWidth;
-  const sqlite3_int64 rowid = m_chunk.integer(first);
+  const std::size_t first = m_chunks.rowStart();
+  const sqlite3_int64 rowid = m_chunks.position();
   // The row in hand stays as it was read; the rows from it on are read again
   // by their keys.
   SqliteCells inHand;
   inHand.addInteger(1);
   for (int i = 0; i < columns; ++i)
-    inHand.addCell(m_chunk, first + static_cast<std::size_t>(m_columnBase + i));
+    inHand.addCell(m_chunks.cells(), first + static_cast<std::size_t>(m_columnBase + i));
   const std::vector<int> kept = snapshotColumns();
   std::string names, values;
   for (int column : kept) {
@@ -527,11 +511,10 @@ void SqliteRecordSet::moveChunksToSnapshot() {
     m_eof = true;
     throw;
   }
-  m_chunk = std::move(inHand);
-  useSnapshot(context);
+  useSnapshot(context, std::move(inHand));
 }
 
-void SqliteRecordSet::useSnapshot(const std::string& context) {
+void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand) {
   // The snapshot holds the keys in visit order; each chunk reads the rows of
   // the next keys from the table inside the write transaction (the snapshot
   // first: the planner must not walk the table for every chunk). Only the
@@ -557,17 +540,15 @@ void SqliteRecordSet::useSnapshot(const std::string& context) {
   }
   // Read a chunk at a time too, so that no statement stays active between
   // commits: SQLite would keep the database's read lock for it.
-  m_chunkReader =
-      SqliteStatement(m_database,
-                      select + " FROM temp." + m_snapshotTable + " AS s CROSS JOIN " +
-                          quoteSqliteIdentifier(m_shape.schema()) + "." +
-                          quoteSqliteIdentifier(m_shape.table()) + " AS t ON " + join +
-                          " WHERE s.seq > ?1 ORDER BY s.seq LIMIT " + std::to_string(kChunkRows),
-                      context);
+  SqliteStatement reader(m_database,
+                         select + " FROM temp." + m_snapshotTable + " AS s CROSS JOIN " +
+                             quoteSqliteIdentifier(m_shape.schema()) + "." +
+                             quoteSqliteIdentifier(m_shape.table()) + " AS t ON " + join +
+                             " WHERE s.seq > ?1 ORDER BY s.seq LIMIT " + std::to_string(kChunkRows),
+                         context);
   m_onSnapshot = true;
   m_inChunks = true;
   m_columnBase = 1;
-  m_chunkWidth = static_cast<std::size_t>(1 + columns);
   m_position = 0;
   m_keyColumns.clear();
   for (const auto& part : m_shape.key())
@@ -575,10 +556,8 @@ void SqliteRecordSet::useSnapshot(const std::string& context) {
   m_writer->setRange("(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
                      " WHERE seq >= ?1 AND seq <= ?2)");
   // The chunk in hand is the row in hand, the snapshot's first row.
-  m_chunkRows = 1;
-  m_chunkIndex = 0;
-  m_lastRowid = 1;
-  m_chunksDone = false;
+  m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + columns), kChunkRows,
+                 std::move(inHand));
   m_chunkReadAt = coarseNow();
   m_eof = false;
 }
@@ -586,8 +565,8 @@ void SqliteRecordSet::useSnapshot(const std::string& context) {
 void SqliteRecordSet::bufferCurrentRow() {
   m_anyChanged = false;
   // Writes begin by reading in chunks (startWriting).
-  m_writer->add(m_chunk.integer(m_chunkIndex * m_chunkWidth), m_changed, m_pending, m_chunk,
-                m_chunkIndex * m_chunkWidth, m_keyColumns, m_columnBase + m_shape.hiddenColumns());
+  m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks.cells(), m_chunks.rowStart(),
+                m_keyColumns, m_columnBase + m_shape.hiddenColumns());
   m_changed.assign(m_changed.size(), false);
   if (m_writer->rows() >= groupLimit()) applyWrites();
 }

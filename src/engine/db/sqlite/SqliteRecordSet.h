@@ -9,6 +9,7 @@
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/RecordSet.h"
 #include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteChunkReader.h"
 #include "engine/db/sqlite/SqliteChunkWriter.h"
 #include "engine/db/sqlite/SqliteFileIdentity.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
@@ -91,7 +92,7 @@ class SqliteRecordSet : public RecordSet {
   void readChunk();
   void moveToSnapshot();
   void moveChunksToSnapshot();
-  void useSnapshot(const std::string& context);
+  void useSnapshot(const std::string& context, SqliteCells inHand);
   // The statement columns a snapshot keeps: the key's, and the fields that
   // cannot be read again from the table (expressions, generated columns).
   std::vector<int> snapshotColumns() const;
@@ -123,20 +124,13 @@ class SqliteRecordSet : public RecordSet {
   std::vector<bool> m_changed;
   bool m_anyChanged = false;
   bool m_inTransaction = false;
-  // When the open write transaction began, and when the chunk in hand was
-  // read (coarseNow() in SqliteRecordSet.cpp).
+  // When the open write transaction began.
   std::chrono::milliseconds m_groupStart{0};
-  std::chrono::milliseconds m_chunkReadAt{0};
-  // Reading a whole table in chunks: rows of rowid, then the statement's
-  // columns, `m_chunkWidth` cells each.
+  // Reading in chunks, by rowid or in the snapshot's order; when the chunk
+  // in hand was read (coarseNow() in SqliteRecordSet.cpp).
   bool m_inChunks = false;
-  SqliteStatement m_chunkReader;
-  SqliteCells m_chunk;
-  std::size_t m_chunkWidth = 0;
-  std::size_t m_chunkRows = 0;
-  std::size_t m_chunkIndex = 0;
-  sqlite3_int64 m_lastRowid = 0;
-  bool m_chunksDone = false;
+  SqliteChunkReader m_chunks;
+  std::chrono::milliseconds m_chunkReadAt{0};
   std::vector<int> m_keyColumns;
   long long m_rowsApplied = 0;
   CommitGroup m_group;
