@@ -102,12 +102,12 @@ void SqliteCells::result(sqlite3_context* context, std::size_t index) const {
       break;
     case SQLITE_TEXT: {
       const std::string_view text = bytes(index);
-      sqlite3_result_text64(context, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      sqlite3_result_text64(context, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
       break;
     }
     case SQLITE_BLOB: {
       const std::string_view blob = bytes(index);
-      sqlite3_result_blob64(context, blob.data(), blob.size(), SQLITE_TRANSIENT);
+      sqlite3_result_blob64(context, blob.data(), blob.size(), SQLITE_STATIC);
       break;
     }
     default:

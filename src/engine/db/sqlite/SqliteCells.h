@@ -43,7 +43,9 @@ class SqliteCells {
 
   // Binds the value to a statement's parameter as it was read.
   int bind(sqlite3_stmt* statement, int parameter, std::size_t index) const;
-  // Hands the value back as an SQL function's result.
+  // Hands the value back as an SQL function's result, without a copy: the
+  // store must not change until the statement that called the function has
+  // used the result (the row it writes is made before the next call).
   void result(sqlite3_context* context, std::size_t index) const;
   // Whether `value` is the same value: storage class and bytes.
   bool sameAs(std::size_t index, sqlite3_value* value) const;

@@ -57,6 +57,8 @@ SqliteChunkWriter::~SqliteChunkWriter() {
   m_newFunctions->writer = nullptr;
   m_chunkStatements.clear();
   m_rowStatements.clear();
+  m_savepoint.finalize();
+  m_release.finalize();
   // Refused while another statement of the connection runs; the function
   // then stays, finding no writer, until the connection closes.
   for (const std::string* name : {&m_pickName, &m_newName})
@@ -82,16 +84,15 @@ int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
 
 void SqliteChunkWriter::add(long long position, const std::vector<bool>& changed,
                             const std::vector<std::optional<std::string>>& pending,
-                            const std::vector<int>& keyColumns,
-                            const std::function<int(int)>& fieldColumn, const CopyColumn& copy) {
-  Row row{position, maskId(changed), m_keys.size(), m_old.size()};
-  for (int column : keyColumns) copy(m_keys, column);
+                            const SqliteCells& row, std::size_t first,
+                            const std::vector<int>& keyColumns, int fieldBase) {
+  m_rows.push_back(Row{position, maskId(changed), m_keys.size(), m_old.size()});
+  for (int column : keyColumns) m_keys.addCell(row, first + static_cast<std::size_t>(column));
   for (std::size_t i = 0; i < changed.size(); ++i) {
     if (!changed[i]) continue;
-    copy(m_old, fieldColumn(static_cast<int>(i)));
+    m_old.addCell(row, first + static_cast<std::size_t>(fieldBase) + i);
     m_new.addText(pending[i] ? std::optional<std::string_view>(*pending[i]) : std::nullopt);
   }
-  m_rows.push_back(row);
 }
 
 void SqliteChunkWriter::discard() {
@@ -165,7 +166,7 @@ void SqliteChunkWriter::apply() {
     highest = std::max(highest, row.position);
   }
 
-  exec("SAVEPOINT rowsmith_chunk", tableContext("Updating table"));
+  run(m_savepoint, "SAVEPOINT rowsmith_chunk", tableContext("Updating table"));
   long long written = 0;
   int failure = SQLITE_OK;
   std::string failureText;
@@ -185,7 +186,7 @@ void SqliteChunkWriter::apply() {
   }
   m_lastFound = 0;
   if (failure == SQLITE_OK && written == rows()) {
-    exec("RELEASE rowsmith_chunk", tableContext("Updating table"));
+    run(m_release, "RELEASE rowsmith_chunk", tableContext("Updating table"));
     m_group.rowsWritten(rows(), keyText(m_rows.back()));
     m_wroteRows = true;
     discard();
@@ -331,6 +332,18 @@ std::string SqliteChunkWriter::keyText(const Row& row) const {
 
 std::string SqliteChunkWriter::tableContext(const std::string& operation) const {
   return operation + " " + m_shape.table();
+}
+
+void SqliteChunkWriter::run(SqliteStatement& statement, const char* sql,
+                            const std::string& context) {
+  if (!statement) statement = SqliteStatement(m_database, sql, context);
+  try {
+    statement.step(context);
+  } catch (const Error&) {
+    statement.reset();
+    throw;
+  }
+  statement.reset();
 }
 
 void SqliteChunkWriter::exec(const char* sql, const std::string& context) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,9 +30,6 @@ namespace rowsmith::db {
 // Threading: used only by the thread of the connection it writes through.
 class SqliteChunkWriter {
  public:
-  // Copies the value of a statement column of the row in hand into `cells`.
-  using CopyColumn = std::function<void(SqliteCells& cells, int statementColumn)>;
-
   SqliteChunkWriter(SqliteHandle database, const SqliteResultShape& shape, CommitGroup& group);
   ~SqliteChunkWriter();
   SqliteChunkWriter(const SqliteChunkWriter&) = delete;
@@ -45,12 +41,12 @@ class SqliteChunkWriter {
   void setRange(std::string condition);
 
   // Buffers the row in hand: `position` orders it within the range, `changed`
-  // marks the fields written, `pending` holds their new values, `keyColumn`
-  // and `fieldColumn` give the statement columns of the key and the fields.
+  // marks the fields written, `pending` holds their new values. The values
+  // read are the cells of `row` from `first` on: the key at `keyColumns`,
+  // field i at `fieldBase` + i.
   void add(long long position, const std::vector<bool>& changed,
-           const std::vector<std::optional<std::string>>& pending,
-           const std::vector<int>& keyColumns, const std::function<int(int)>& fieldColumn,
-           const CopyColumn& copy);
+           const std::vector<std::optional<std::string>>& pending, const SqliteCells& row,
+           std::size_t first, const std::vector<int>& keyColumns, int fieldBase);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
 
   // Writes the buffered rows inside the open transaction (see class comment)
@@ -80,6 +76,8 @@ class SqliteChunkWriter {
   std::string keyText(const Row& row) const;
   std::string tableContext(const std::string& operation) const;
   void exec(const char* sql, const std::string& context);
+  // Runs `sql` through `statement`, prepared on first use.
+  void run(SqliteStatement& statement, const char* sql, const std::string& context);
   const Row* find(sqlite3_value** key);
 
   static void pick(sqlite3_context* context, int count, sqlite3_value** values);
@@ -98,6 +96,8 @@ class SqliteChunkWriter {
   std::vector<int> m_maskColumns;  // changed fields per mask
   std::map<int, SqliteStatement> m_chunkStatements;
   std::map<int, SqliteStatement> m_rowStatements;
+  SqliteStatement m_savepoint;  // of each chunk, and its release
+  SqliteStatement m_release;
   std::vector<Row> m_rows;
   SqliteCells m_keys;
   SqliteCells m_old;

@@ -1,6 +1,7 @@
 #include "engine/db/sqlite/SqliteRecordSet.h"
 
 #include <strings.h>
+#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +9,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <regex>
 #include <utility>
 
@@ -22,9 +22,20 @@ namespace {
 // Rows written within one transaction: at most this much time of work.
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
 // Rows read, and rows written, at a time.
-constexpr int kChunkRows = 1000;
+constexpr std::size_t kChunkRows = 1000;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
+
+// A monotonic clock of a few milliseconds' resolution that costs next to
+// nothing to read: it is read on every row.
+std::chrono::milliseconds coarseNow() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::nanoseconds(now.tv_nsec));
+}
+
+const std::string kQueryContext = "Reading the query's rows";
 
 std::string nextSnapshotName() {
   static std::atomic<unsigned> counter{0};
@@ -72,6 +83,7 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
       m_source(std::move(statement)),
       m_shape(std::move(shape)),
       m_countRecords(countRecords),
+      m_readContext(tableContext("Reading the rows of table")),
       m_file(std::move(file)) {
   const std::size_t count = m_shape.columns().size();
   m_values.resize(count);
@@ -99,8 +111,7 @@ SqliteRecordSet::~SqliteRecordSet() {
 }
 
 void SqliteRecordSet::step() {
-  m_eof = !m_source.step(m_onSnapshot ? tableContext("Reading the rows of table")
-                                      : "Reading the query's rows");
+  m_eof = !m_source.step(m_onSnapshot ? m_readContext : kQueryContext);
 }
 
 void SqliteRecordSet::advance() {
@@ -108,7 +119,7 @@ void SqliteRecordSet::advance() {
     step();
     return;
   }
-  if (++m_chunkIndex < m_chunkRows) return;
+  if (m_chunks.next()) return;
   readChunk();
 }
 
@@ -137,8 +148,7 @@ void SqliteRecordSet::moveFirst() {
   m_position = 0;
   if (m_inChunks) {
     // The snapshot holds the rows counted at the start.
-    m_lastRowid = std::numeric_limits<sqlite3_int64>::min();
-    m_chunksDone = false;
+    m_chunks.restart();
     readChunk();
     return;
   }
@@ -150,6 +160,16 @@ void SqliteRecordSet::moveNext() {
   requireRow("move to the next row");
   if (m_anyChanged) bufferCurrentRow();
   ++m_position;
+  // A worker that spends the commit interval on part of a chunk commits
+  // between two rows, so that the write lock is not held while it works; the
+  // rest of the chunk is written with the check against the values read.
+  if (m_inTransaction && m_inChunks) {
+    const auto now = coarseNow();
+    if (now - m_chunkReadAt >= kCommitInterval && now - m_groupStart >= kCommitInterval) {
+      applyWrites();
+      commit();
+    }
+  }
   advance();
   // The writes of the last rows are applied now, so that their errors come
   // from moving past them, as for every other row.
@@ -174,7 +194,7 @@ void SqliteRecordSet::close() {
     }
   }
   m_source.finalize();
-  m_chunkReader.finalize();
+  m_chunks.finalize();
   try {
     commit();
   } catch (const Error& e) {
@@ -214,23 +234,24 @@ const Value& SqliteRecordSet::value(int ordinal) {
   }
   const int column = statementColumn(ordinal);
   if (m_inChunks) {
-    const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
-    switch (m_chunk.type(cell)) {
+    const SqliteCells& chunk = m_chunks.cells();
+    const std::size_t cell = m_chunks.rowStart() + static_cast<std::size_t>(column);
+    switch (chunk.type(cell)) {
       case SQLITE_NULL:
         value.kind = Value::Kind::Null;
         value.text.clear();
         break;
       case SQLITE_INTEGER:
         value.kind = Value::Kind::Integer;
-        value.integer = m_chunk.integer(cell);
+        value.integer = chunk.integer(cell);
         break;
       case SQLITE_FLOAT:
         value.kind = Value::Kind::Real;
-        value.real = m_chunk.real(cell);
+        value.real = chunk.real(cell);
         break;
       default:
-        value.kind = m_chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
-        value.text.assign(m_chunk.bytes(cell));
+        value.kind = chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
+        value.text.assign(chunk.bytes(cell));
         break;
     }
     return value;
@@ -278,7 +299,14 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
   if (!m_onSnapshot && !m_inChunks) startWriting();
   // A row whose key changes could come back in a later chunk.
   if (m_inChunks && !m_onSnapshot && isKeyField(ordinal)) moveChunksToSnapshot();
-  m_pending[ordinal] = value ? std::optional<std::string>(std::string(*value)) : std::nullopt;
+  auto& pending = m_pending[ordinal];
+  if (!value) {
+    pending.reset();
+  } else if (pending) {
+    pending->assign(*value);  // keeps the buffer of the row before
+  } else {
+    pending.emplace(*value);
+  }
   m_changed[ordinal] = true;
   m_anyChanged = true;
 }
@@ -421,16 +449,13 @@ bool SqliteRecordSet::startChunks() {
     rowid = sqlite3_column_int64(lookup.get(), 0);
   }
   // The row in hand as it was read, then the rows after it.
-  m_chunk.clear();
-  m_chunk.addInteger(rowid);
-  for (int i = 0; i < fields; ++i) m_chunk.addColumn(m_source.get(), statementColumn(i));
+  SqliteCells inHand;
+  inHand.addInteger(rowid);
+  for (int i = 0; i < fields; ++i) inHand.addColumn(m_source.get(), statementColumn(i));
   m_source.finalize();
-  m_chunkReader = std::move(reader);
-  m_chunkWidth = static_cast<std::size_t>(1 + fields);
-  m_chunkRows = 1;
-  m_chunkIndex = 0;
-  m_lastRowid = rowid;
-  m_chunksDone = false;
+  m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + fields), kChunkRows,
+                 std::move(inHand));
+  m_chunkReadAt = coarseNow();
   m_columnBase = 1 - m_shape.hiddenColumns();
   m_inChunks = true;
   m_keyColumns.clear();
@@ -441,34 +466,46 @@ bool SqliteRecordSet::startChunks() {
 }
 
 void SqliteRecordSet::readChunk() {
-  m_chunk.clear();
-  m_chunkRows = 0;
-  m_chunkIndex = 0;
-  if (!m_chunksDone) {
-    sqlite3_stmt* r = m_chunkReader.get();
-    sqlite3_bind_int64(r, 1, m_lastRowid);
-    try {
-      while (m_chunkReader.step(tableContext("Reading the rows of table"))) {
-        for (std::size_t c = 0; c < m_chunkWidth; ++c) m_chunk.addColumn(r, static_cast<int>(c));
-        ++m_chunkRows;
-      }
-    } catch (const Error&) {
-      m_chunkReader.reset();
-      m_eof = true;
-      throw;
+  bool found = false;
+  try {
+    if (m_chunks.more()) {
+      // The writes of the chunk before go first; the chunk is then read
+      // inside the write transaction, so that nobody else writes its rows
+      // between our read and our write.
+      applyWrites();
+      if (m_inTransaction && coarseNow() - m_groupStart >= kCommitInterval) commit();
+      beginTransaction();
     }
-    m_chunkReader.reset();
-    if (m_chunkRows < static_cast<std::size_t>(kChunkRows)) m_chunksDone = true;
+    found = m_chunks.read(m_readContext);
+  } catch (const Error&) {
+    m_eof = true;  // no row left to stand on; close() tidies up
+    throw;
   }
-  m_eof = m_chunkRows == 0;
-  if (!m_eof) m_lastRowid = m_chunk.integer((m_chunkRows - 1) * m_chunkWidth);
+  m_chunkReadAt = coarseNow();
+  m_eof = !found;
+}
+
+std::vector<int> SqliteRecordSet::snapshotColumns() const {
+  std::vector<int> columns;
+  for (const auto& part : m_shape.key()) columns.push_back(part.statementColumn);
+  const int hidden = m_shape.hiddenColumns();
+  for (int i = 0; i < fieldCount(); ++i)
+    if (m_shape.columns()[i].origin.empty() && !isKeyField(i)) columns.push_back(hidden + i);
+  return columns;
 }
 
 void SqliteRecordSet::moveToSnapshot() {
-  const int columns = sqlite3_column_count(m_source.get());
-  std::string insert = "INSERT INTO temp." + m_snapshotTable + " VALUES (?";
-  for (int i = 0; i < columns; ++i) insert += ", ?";
+  const std::vector<int> kept = snapshotColumns();
+  std::string insert = "INSERT INTO temp." + m_snapshotTable + " (seq";
+  for (int column : kept) insert += ", c" + std::to_string(column);
+  insert += ") VALUES (?";
+  for (std::size_t i = 0; i < kept.size(); ++i) insert += ", ?";
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
+  // The row in hand stays as it was read: the worker has seen its values.
+  const int columns = m_shape.hiddenColumns() + fieldCount();
+  SqliteCells inHand;
+  inHand.addInteger(1);
+  for (int i = 0; i < columns; ++i) inHand.addColumn(m_source.get(), i);
   // One transaction for the copy; it also keeps the statement's view of the
   // database until the last row is copied.
   const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
@@ -479,11 +516,12 @@ void SqliteRecordSet::moveToSnapshot() {
     bool more = true;
     while (more) {
       sqlite3_bind_int64(copy.get(), 1, ++seq);
-      for (int i = 0; i < columns; ++i)
-        sqlite3_bind_value(copy.get(), i + 2, sqlite3_column_value(m_source.get(), i));
+      int parameter = 1;
+      for (int column : kept)
+        sqlite3_bind_value(copy.get(), ++parameter, sqlite3_column_value(m_source.get(), column));
       copy.step(context);
       copy.reset();
-      more = m_source.step("Reading the query's rows");
+      more = m_source.step(kQueryContext);
     }
     m_source.finalize();
     if (ownTransaction) execute("COMMIT", context);
@@ -493,90 +531,106 @@ void SqliteRecordSet::moveToSnapshot() {
     m_eof = true;  // no row left to stand on; close() tidies up
     throw;
   }
-  useSnapshot(context);
+  useSnapshot(context, std::move(inHand));
 }
 
 void SqliteRecordSet::moveChunksToSnapshot() {
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
   // The rows written so far go first: the snapshot's order restarts.
   applyWrites();
+  const int hidden = m_shape.hiddenColumns();
+  const int columns = hidden + fieldCount();
+  const std::size_t first = m_chunks.rowStart();
+  const sqlite3_int64 rowid = m_chunks.position();
+  // The row in hand stays as it was read; the rows from it on are read again
+  // by their keys.
+  SqliteCells inHand;
+  inHand.addInteger(1);
+  for (int i = 0; i < columns; ++i)
+    inHand.addCell(m_chunks.cells(), first + static_cast<std::size_t>(m_columnBase + i));
+  const std::vector<int> kept = snapshotColumns();
+  std::string names, values;
+  for (int column : kept) {
+    names += ", c" + std::to_string(column);
+    values +=
+        ", " + (column < hidden ? std::string("rowid")
+                                : quoteSqliteIdentifier(m_shape.columns()[column - hidden].name));
+  }
   const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
   if (ownTransaction) execute("BEGIN", context);
   try {
-    const int fields = fieldCount();
-    const int hidden = m_shape.hiddenColumns();
-    std::string insert = "INSERT INTO temp." + m_snapshotTable + " VALUES (NULL";
-    for (int i = 0; i < hidden + fields; ++i) insert += ", ?";
-    SqliteStatement copy(m_database, insert + ")", context);
-    for (std::size_t row = m_chunkIndex; row < m_chunkRows; ++row) {
-      // The cells of the statement's own columns, hidden rowid included.
-      const std::size_t first = row * m_chunkWidth + static_cast<std::size_t>(m_columnBase);
-      for (int i = 0; i < hidden + fields; ++i)
-        m_chunk.bind(copy.get(), i + 1, first + static_cast<std::size_t>(i));
-      copy.step(context);
-      copy.reset();
-    }
-    if (!m_chunksDone) {
-      SqliteStatement rest(
-          m_database,
-          "INSERT INTO temp." + m_snapshotTable + " SELECT NULL, " +
-              (hidden == 1 ? "rowid, " : "") + "* FROM " + quoteSqliteIdentifier(m_shape.schema()) +
-              "." + quoteSqliteIdentifier(m_shape.table()) + " WHERE rowid > ?1 ORDER BY rowid",
-          context);
-      sqlite3_bind_int64(rest.get(), 1, m_lastRowid);
-      rest.step(context);
-    }
+    SqliteStatement copy(m_database,
+                         "INSERT INTO temp." + m_snapshotTable + " (seq" + names + ") SELECT NULL" +
+                             values + " FROM " + quoteSqliteIdentifier(m_shape.schema()) + "." +
+                             quoteSqliteIdentifier(m_shape.table()) +
+                             " WHERE rowid >= ?1 ORDER BY rowid",
+                         context);
+    sqlite3_bind_int64(copy.get(), 1, rowid);
+    copy.step(context);
     if (ownTransaction) execute("COMMIT", context);
   } catch (const Error&) {
     if (ownTransaction) sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     m_eof = true;
     throw;
   }
-  m_chunk.clear();
-  useSnapshot(context);
+  useSnapshot(context, std::move(inHand));
 }
 
-void SqliteRecordSet::useSnapshot(const std::string& context) {
+void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand) {
+  // The snapshot holds the keys in visit order; each chunk reads the rows of
+  // the next keys from the table inside the write transaction (the snapshot
+  // first: the planner must not walk the table for every chunk). Only the
+  // fields that cannot be read from the table come from the snapshot.
+  const std::vector<int> kept = snapshotColumns();
+  const int hidden = m_shape.hiddenColumns();
+  const int columns = hidden + fieldCount();
+  std::string select = "SELECT s.seq";
+  for (int column = 0; column < columns; ++column) {
+    const bool fromSnapshot = std::find(kept.begin(), kept.end(), column) != kept.end();
+    select += fromSnapshot
+                  ? ", s.c" + std::to_string(column)
+                  : ", t." + quoteSqliteIdentifier(m_shape.columns()[column - hidden].origin);
+  }
+  std::string join, keys, stored;
+  for (const auto& part : m_shape.key()) {
+    const std::string key =
+        part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
+    const std::string copy = "c" + std::to_string(part.statementColumn);
+    join += (join.empty() ? "" : " AND ") + ("t." + key) + " = s." + copy;
+    keys += (keys.empty() ? "" : ", ") + key;
+    stored += (stored.empty() ? "" : ", ") + copy;
+  }
   // Read a chunk at a time too, so that no statement stays active between
   // commits: SQLite would keep the database's read lock for it.
-  m_chunkReader =
-      SqliteStatement(m_database,
-                      "SELECT * FROM temp." + m_snapshotTable +
-                          " WHERE seq > ?1 ORDER BY seq LIMIT " + std::to_string(kChunkRows),
-                      context);
+  SqliteStatement reader(m_database,
+                         select + " FROM temp." + m_snapshotTable + " AS s CROSS JOIN " +
+                             quoteSqliteIdentifier(m_shape.schema()) + "." +
+                             quoteSqliteIdentifier(m_shape.table()) + " AS t ON " + join +
+                             " WHERE s.seq > ?1 ORDER BY s.seq LIMIT " + std::to_string(kChunkRows),
+                         context);
   m_onSnapshot = true;
   m_inChunks = true;
   m_columnBase = 1;
-  m_chunkWidth = static_cast<std::size_t>(1 + m_shape.hiddenColumns() + fieldCount());
-  m_lastRowid = std::numeric_limits<sqlite3_int64>::min();
-  m_chunksDone = false;
   m_position = 0;
   m_keyColumns.clear();
-  std::string keys, stored;
-  for (const auto& part : m_shape.key()) {
+  for (const auto& part : m_shape.key())
     m_keyColumns.push_back(m_columnBase + part.statementColumn);
-    keys += (keys.empty() ? "" : ", ") +
-            (part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name));
-    stored += (stored.empty() ? "c" : ", c") + std::to_string(part.statementColumn);
-  }
   m_writer->setRange("(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
                      " WHERE seq >= ?1 AND seq <= ?2)");
-  readChunk();
+  // The chunk in hand is the row in hand, the snapshot's first row.
+  m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + columns), kChunkRows,
+                 std::move(inHand));
+  m_chunkReadAt = coarseNow();
+  m_eof = false;
 }
 
 void SqliteRecordSet::bufferCurrentRow() {
   m_anyChanged = false;
-  if (m_writer->rows() == 0 && !m_inTransaction) m_groupStart = std::chrono::steady_clock::now();
   // Writes begin by reading in chunks (startWriting).
-  const std::size_t first = m_chunkIndex * m_chunkWidth;
-  m_writer->add(
-      m_chunk.integer(first), m_changed, m_pending, m_keyColumns,
-      [this](int ordinal) { return statementColumn(ordinal); },
-      [this, first](SqliteCells& cells, int column) {
-        cells.addCell(m_chunk, first + static_cast<std::size_t>(column));
-      });
+  m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks.cells(), m_chunks.rowStart(),
+                m_keyColumns, m_columnBase + m_shape.hiddenColumns());
   m_changed.assign(m_changed.size(), false);
-  if (m_writer->rows() >= groupLimit() || commitDue()) applyWrites();
+  if (m_writer->rows() >= groupLimit()) applyWrites();
 }
 
 long long SqliteRecordSet::groupLimit() const {
@@ -585,10 +639,6 @@ long long SqliteRecordSet::groupLimit() const {
   // moving past its row, as rows written one by one would be, and a long run
   // still writes a chunk at a time.
   return m_rowsApplied < kSingleRows ? 1 : std::min<long long>(m_rowsApplied, kChunkRows);
-}
-
-bool SqliteRecordSet::commitDue() const {
-  return std::chrono::steady_clock::now() - m_groupStart >= kCommitInterval;
 }
 
 void SqliteRecordSet::applyWrites() {
@@ -603,10 +653,7 @@ void SqliteRecordSet::applyWrites() {
   } catch (const Error& e) {
     failure = e.what();
   }
-  if (failure.empty()) {
-    if (m_inTransaction && commitDue()) commit();
-    return;
-  }
+  if (failure.empty()) return;
   // The failed row is left as it was; the rows before it are kept, unless
   // SQLite has rolled the whole transaction back (a full disk, an I/O error).
   if (m_inTransaction && sqlite3_get_autocommit(m_database.get()) != 0) {
@@ -627,6 +674,7 @@ void SqliteRecordSet::beginTransaction() {
   if (sqlite3_get_autocommit(m_database.get()) == 0) return;
   execute("BEGIN IMMEDIATE", tableContext("Starting to write table"));
   m_inTransaction = true;
+  m_groupStart = coarseNow();
 }
 
 void SqliteRecordSet::commit() {

@@ -9,6 +9,7 @@
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/api/RecordSet.h"
 #include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteChunkReader.h"
 #include "engine/db/sqlite/SqliteChunkWriter.h"
 #include "engine/db/sqlite/SqliteFileIdentity.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
@@ -24,18 +25,25 @@ namespace rowsmith::db {
 // hide one and other connections are free to write between our commits:
 //  - a whole table ("select * from t" of a rowid table) is read from then on
 //    in chunks of rows in rowid order, each after the last row read;
-//  - any other result is copied into a snapshot, a temporary table in a
-//    temporary file, which is read from then on. So is the rest of a table
-//    once a write reaches a column of its key.
+//  - for any other result the keys of the rows left (the row in hand and
+//    those after it) are copied into a snapshot, a temporary table in a
+//    temporary file, in visit order; chunks of rows are then read from the
+//    table by those keys. So is the rest of a table once a write reaches a
+//    column of its key. The row in hand keeps the values it was read with.
 //
 // Writes are buffered and applied a chunk at a time by SqliteChunkWriter,
 // which also requires the changed columns to still hold what was read; when
 // another connection changed them in between, the rows before are written
 // and the error names the table and key, exactly as if every row had been
-// written on its own. Chunks are applied when about a thousand rows are
-// waiting, at the end of the rows and on close(), and committed in groups
-// (about half a second of work per transaction), on close() and before an
-// error is raised, so the rows moved past keep their new values. When
+// written on its own. Each chunk is read inside the write transaction
+// (BEGIN IMMEDIATE), so that nobody else writes its rows between our read
+// and our write: two runs on one table take turns instead of meeting each
+// other's rows. Chunks are applied before the next one is read (the first
+// rows of a run one by one, then in growing groups), at the end of the rows
+// and on close(), and committed in groups (about half a second of work per
+// transaction) before a chunk is read, between two rows when a slow worker
+// has spent that long on the chunk in hand, on close() and before an error
+// is raised, so the rows moved past keep their new values. When
 // SQLite gives up a whole group instead (a full disk, an I/O error, a commit
 // that fails), the error says so and names the last row that was kept
 // (CommitGroup). A record set that wrote rows checks on close that its
@@ -91,13 +99,15 @@ class SqliteRecordSet : public RecordSet {
   void readChunk();
   void moveToSnapshot();
   void moveChunksToSnapshot();
-  void useSnapshot(const std::string& context);
+  void useSnapshot(const std::string& context, SqliteCells inHand);
+  // The statement columns a snapshot keeps: the key's, and the fields that
+  // cannot be read again from the table (expressions, generated columns).
+  std::vector<int> snapshotColumns() const;
   bool isKeyField(int ordinal) const;
   void bufferCurrentRow();
   void applyWrites();
   void beginTransaction();
   void commit();
-  bool commitDue() const;
   long long groupLimit() const;
   std::string tableContext(const std::string& operation) const;
   void execute(const std::string& sql, const std::string& context);
@@ -106,6 +116,7 @@ class SqliteRecordSet : public RecordSet {
   SqliteStatement m_source;  // the user's statement, or the snapshot's reader
   SqliteResultShape m_shape;
   bool m_countRecords = true;
+  std::string m_readContext;  // error context of reading the table's rows
   // Cells before the statement's own columns: 1 on the snapshot (its order) and
   // in chunks of a table whose statement has no hidden rowid (the rowid).
   int m_columnBase = 0;
@@ -120,18 +131,13 @@ class SqliteRecordSet : public RecordSet {
   std::vector<bool> m_changed;
   bool m_anyChanged = false;
   bool m_inTransaction = false;
-  // When the first row written since the last commit was buffered.
-  std::chrono::steady_clock::time_point m_groupStart;
-  // Reading a whole table in chunks: rows of rowid, then the statement's
-  // columns, `m_chunkWidth` cells each.
+  // When the open write transaction began.
+  std::chrono::milliseconds m_groupStart{0};
+  // Reading in chunks, by rowid or in the snapshot's order; when the chunk
+  // in hand was read (coarseNow() in SqliteRecordSet.cpp).
   bool m_inChunks = false;
-  SqliteStatement m_chunkReader;
-  SqliteCells m_chunk;
-  std::size_t m_chunkWidth = 0;
-  std::size_t m_chunkRows = 0;
-  std::size_t m_chunkIndex = 0;
-  sqlite3_int64 m_lastRowid = 0;
-  bool m_chunksDone = false;
+  SqliteChunkReader m_chunks;
+  std::chrono::milliseconds m_chunkReadAt{0};
   std::vector<int> m_keyColumns;
   long long m_rowsApplied = 0;
   CommitGroup m_group;
