@@ -343,25 +343,26 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
 
 void SqliteRecordSet::cellText(int column, std::string& out) const {
   if (m_inChunks) {
-    const std::size_t cell = m_chunkIndex * m_chunkWidth + static_cast<std::size_t>(column);
-    switch (m_chunk.type(cell)) {
+    const SqliteCells& chunk = m_chunks.cells();
+    const std::size_t cell = m_chunks.rowStart() + static_cast<std::size_t>(column);
+    switch (chunk.type(cell)) {
       case SQLITE_NULL:
         out.clear();
         return;
       case SQLITE_INTEGER: {
         char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, m_chunk.integer(cell)).ptr;
+        const auto end = std::to_chars(digits, digits + sizeof digits, chunk.integer(cell)).ptr;
         out.assign(digits, end);
         return;
       }
       case SQLITE_FLOAT: {
         char text[32];
-        std::snprintf(text, sizeof text, "%.17g", m_chunk.real(cell));
+        std::snprintf(text, sizeof text, "%.17g", chunk.real(cell));
         out.assign(text);
         return;
       }
       default:
-        out.assign(m_chunk.bytes(cell));
+        out.assign(chunk.bytes(cell));
         return;
     }
   }
