@@ -9,6 +9,7 @@
 
 #include "common/Error.h"
 #include "engine/db/postgres/PostgresError.h"
+#include "engine/db/postgres/PostgresTextArray.h"
 
 namespace rowsmith::db {
 
@@ -21,21 +22,6 @@ constexpr int kTransactionRows = 50000;
 constexpr long long kGroupRows = 10000;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
-
-// An array literal of text elements (NULL for std::nullopt).
-void appendArrayElement(std::string& array, const std::optional<std::string>& value) {
-  array += array.size() > 1 ? "," : "";
-  if (!value) {
-    array += "NULL";
-    return;
-  }
-  array += '"';
-  for (char c : *value) {
-    if (c == '"' || c == '\\') array += '\\';
-    array += c;
-  }
-  array += '"';
-}
 
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
@@ -54,6 +40,8 @@ constexpr int kQuickAnswer = 100;  // milliseconds
 
 // Whether the server's answer arrives on `connection` within `milliseconds`.
 bool answersWithin(PGconn* connection, int milliseconds) {
+  // An answer may be read already (in a pipeline, with the one before).
+  if (PQconsumeInput(connection) && !PQisBusy(connection)) return true;
   pollfd socket{PQsocket(connection), POLLIN, 0};
   return socket.fd < 0 || ::poll(&socket, 1, milliseconds) != 0;
 }
@@ -73,6 +61,18 @@ PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table
       m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
+  // A group still in the pipeline (the record set was given up after an
+  // error): its transaction stays uncommitted and ends with the next.
+  if (m_sent) {
+    while (PQstatus(m_connection) == CONNECTION_OK) {
+      PGresult* raw = PQgetResult(m_connection);
+      const bool synced = raw && PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
+      PQclear(raw);
+      if (synced) break;
+    }
+    PQexitPipelineMode(m_connection);
+    PQclear(PQexec(m_connection, "ROLLBACK"));
+  }
   // Statements are per session; let a long-lived connection forget them.
   for (const auto* statements : {&m_statements, &m_groupStatements})
     for (const auto& [columns, name] : *statements)
@@ -185,87 +185,190 @@ void PostgresRowWriter::write(std::vector<std::string> key, std::vector<Change> 
   // short run, and a fault in its first rows, is reported on moving past
   // its row, as rows written one by one would be.
   const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
-  if (static_cast<long long>(m_rows.size()) >= limit) flush();
+  if (static_cast<long long>(m_rows.size()) >= limit) sendRows();
 }
 
 void PostgresRowWriter::flush() {
+  sendRows();
+  settleGroup();
+}
+
+void PostgresRowWriter::sendRows() {
   if (m_rows.empty()) return;
   std::vector<Row> rows;
   rows.swap(m_rows);
   m_rowsApplied += static_cast<long long>(rows.size());
   // The rows are moved past: a cancel asked for meanwhile still writes them,
-  // unless a row's own write waits (writeRow).
+  // unless a row's own write waits (writeRow). A group before them that
+  // fails drops them: they come after the row reported.
+  settleGroup();
   if (rows.size() == 1) {
     writeRow(rows.front().key, rows.front().changes, true);
     return;
   }
-  beginTransaction();
+  sendGroup(std::move(rows));
+}
+
+void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
   const std::string where = "table " + m_table.displayName();
 
-  // The rows by the columns they change, each set with its arrays.
-  std::map<std::vector<int>, std::vector<std::string>> groups;
-  std::map<std::vector<int>, long long> groupRows;
+  // The rows by the columns they change, each set with its arrays: keys,
+  // then old and new values of each column.
+  std::map<std::vector<int>, std::vector<PostgresTextArray>> groups;
   for (const Row& row : rows) {
     std::vector<int> columns;
     for (const Change& change : row.changes) columns.push_back(change.column);
     auto [entry, added] = groups.try_emplace(columns);
-    std::vector<std::string>& arrays = entry->second;
-    if (added) arrays.assign(m_keyColumns.size() + 2 * columns.size(), "{");
+    std::vector<PostgresTextArray>& arrays = entry->second;
+    if (added) arrays.resize(m_keyColumns.size() + 2 * columns.size());
     std::size_t a = 0;
-    for (const std::string& part : row.key) appendArrayElement(arrays[a++], part);
+    for (const std::string& part : row.key) arrays[a++].append(std::string_view(part));
     for (const Change& change : row.changes) {
-      appendArrayElement(arrays[a++], change.oldValue);
-      appendArrayElement(arrays[a++], change.newValue);
+      arrays[a++].append(change.oldValue);
+      arrays[a++].append(change.newValue);
     }
-    ++groupRows[columns];
   }
+  // Prepared before the pipeline starts.
+  std::vector<const std::string*> statements;
+  for (const auto& [columns, arrays] : groups) statements.push_back(&groupStatementFor(columns));
 
-  groupExec("SAVEPOINT rowsmith_group", "Cannot write to " + where);
-  bool applied = true;
+  // COMMIT of the group before (verified by now), BEGIN, the group's
+  // statements and a sync go out together; the server applies them while
+  // the rows after are read. settleGroup() collects the answers.
+  if (!PQenterPipelineMode(m_connection))
+    throwPostgresError("Cannot write to " + where, m_connection, nullptr);
+  SentGroup sent;
+  sent.commitSent = m_inTransaction;
+  bool ok = true;
+  if (m_inTransaction) ok = commitTransaction(true);
+  const auto sendCommand = [this](const char* sql) {
+    return PQsendQueryParams(m_connection, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+  };
+  ok = ok && sendCommand("BEGIN");
+  sent.commands = 1;
+  // The plan made for a group's first arrays (a join that reads the whole
+  // table, for a large group) must not stay; the generic plan looks each key
+  // up. For this transaction only: the connection is the user's.
+  if (ok && PQserverVersion(m_connection) >= 120000) {
+    ok = sendCommand("SET LOCAL plan_cache_mode = force_generic_plan");
+    ++sent.commands;
+  }
+  std::size_t s = 0;
   for (auto& [columns, arrays] : groups) {
     std::vector<const char*> values;
-    for (std::string& array : arrays) {
-      array += '}';
-      values.push_back(array.c_str());
+    std::vector<int> lengths, formats;
+    for (PostgresTextArray& array : arrays) {
+      const std::string& bytes = array.bytes();
+      values.push_back(bytes.data());
+      lengths.push_back(static_cast<int>(bytes.size()));
+      formats.push_back(1);
     }
-    const std::string& statement = groupStatementFor(columns);
-    PgResultPtr result;
-    if (PQsendQueryPrepared(m_connection, statement.c_str(), static_cast<int>(values.size()),
-                            values.data(), nullptr, nullptr, 0)) {
-      // A group that keeps the server busy may wait for a lock: a cancel
-      // interrupts it, and the rows are written again one by one below.
-      std::optional<PostgresCanceller::Window> window;
-      if (m_canceller && !answersWithin(m_connection, kQuickAnswer))
-        window.emplace(m_canceller, m_connection);
-      while (PGresult* raw = PQgetResult(m_connection)) {
-        if (!result)
-          result.reset(raw);
-        else
-          PQclear(raw);
-      }
+    sent.counts.push_back(arrays.front().size());
+    ok = ok && PQsendQueryPrepared(m_connection, statements[s++]->c_str(),
+                                   static_cast<int>(values.size()), values.data(), lengths.data(),
+                                   formats.data(), 0);
+  }
+  ok = ok && PQpipelineSync(m_connection);
+  if (!ok) {
+    // Only a lost connection fails to send: the server rolls back what was
+    // not committed.
+    const std::string message = postgresMessage(m_connection, nullptr);
+    PQexitPipelineMode(m_connection);
+    m_inTransaction = false;
+    throw Error("Cannot write to " + where + ": " + message +
+                (sent.commitSent ? m_group.unconfirmed() : m_group.rolledBack()));
+  }
+  sent.rows = std::move(rows);
+  m_sent = std::move(sent);
+  m_inTransaction = true;
+  m_rowsInTransaction = 0;
+  m_transactionStart = std::chrono::steady_clock::now();
+}
+
+void PostgresRowWriter::settleGroup() {
+  if (!m_sent) return;
+  SentGroup sent = std::move(*m_sent);
+  m_sent.reset();
+  const std::string where = "table " + m_table.displayName();
+  // The first result of the next command, past the null that ends it.
+  const auto nextResult = [this] {
+    PgResultPtr first;
+    while (PGresult* raw = PQgetResult(m_connection)) {
+      if (!first)
+        first.reset(raw);
+      else
+        PQclear(raw);
     }
-    if (PQstatus(m_connection) != CONNECTION_OK) {
+    return first;
+  };
+  // Until the sync, then back to one statement at a time.
+  const auto endPipeline = [this] {
+    while (PQstatus(m_connection) == CONNECTION_OK) {
+      PGresult* raw = PQgetResult(m_connection);
+      const bool synced = raw && PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
+      PQclear(raw);
+      if (synced) break;
+    }
+    PQexitPipelineMode(m_connection);
+  };
+
+  if (sent.commitSent) {
+    const PgResultPtr committed = nextResult();
+    if (!committed || PQresultStatus(committed.get()) != PGRES_COMMAND_OK) {
+      // What came after the COMMIT was skipped: the group was not written.
+      const std::string message = postgresMessage(m_connection, committed.get());
+      endPipeline();
       m_inTransaction = false;
-      throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, result.get()) +
-                  m_group.rolledBack());
+      m_rows.clear();
+      throw Error(
+          "Cannot commit the rows written to " + where + ": " + message +
+          (PQstatus(m_connection) == CONNECTION_OK ? m_group.rolledBack() : m_group.unconfirmed()));
     }
-    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK ||
-        std::string(PQcmdTuples(result.get())) != std::to_string(groupRows[columns])) {
-      applied = false;
-      break;
+    m_group.committed();
+  }
+  PgResultPtr failure;
+  for (int command = 0; command < sent.commands; ++command) {
+    PgResultPtr result = nextResult();
+    if (!failure && (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK))
+      failure = std::move(result);
+  }
+  bool applied = !failure;
+  {
+    // Statements that keep the server busy may wait for a lock: a cancel
+    // interrupts them, and the rows are written again one by one below.
+    std::optional<PostgresCanceller::Window> window;
+    if (m_canceller && !failure && !answersWithin(m_connection, kQuickAnswer))
+      window.emplace(m_canceller, m_connection);
+    for (long long count : sent.counts) {
+      const PgResultPtr result = nextResult();
+      if (applied && (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK ||
+                      std::string(PQcmdTuples(result.get())) != std::to_string(count)))
+        applied = false;
     }
+    endPipeline();
+  }
+  // A lost connection takes the open group with it.
+  if (PQstatus(m_connection) != CONNECTION_OK) {
+    m_inTransaction = false;
+    m_rows.clear();
+    throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, failure.get()) +
+                m_group.rolledBack());
   }
   if (applied) {
-    groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot write to " + where);
-    m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
-    m_rowsInTransaction += static_cast<int>(rows.size());
-    if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+    m_group.rowsWritten(static_cast<long long>(sent.rows.size()),
+                        describeKey(sent.rows.back().key));
+    m_rowsInTransaction = static_cast<int>(sent.rows.size());
     return;
   }
   // Row by row again, from before the group, to find the row to report.
-  groupExec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  for (const Row& row : rows) writeRow(row.key, row.changes, true);
+  m_inTransaction = false;
+  try {
+    groupExec("ROLLBACK", "Cannot undo the failed write to " + where);
+    for (const Row& row : sent.rows) writeRow(row.key, row.changes, true);
+  } catch (...) {
+    m_rows.clear();
+    throw;
+  }
 }
 
 void PostgresRowWriter::groupExec(const char* sql, const std::string& context) {
@@ -432,9 +535,12 @@ void PostgresRowWriter::commit() {
   commitTransaction();
 }
 
-void PostgresRowWriter::commitTransaction() {
-  if (!m_inTransaction) return;
+bool PostgresRowWriter::commitTransaction(bool inPipeline) {
+  if (!m_inTransaction) return true;
   m_inTransaction = false;
+  // Sent ahead of the next group; settleGroup() reads the answer.
+  if (inPipeline)
+    return PQsendQueryParams(m_connection, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
   try {
     exec("COMMIT", "Cannot commit the rows written to table " + m_table.displayName());
   } catch (const Error& e) {
@@ -444,6 +550,7 @@ void PostgresRowWriter::commitTransaction() {
                                                                     : m_group.unconfirmed()));
   }
   m_group.committed();
+  return true;
 }
 
 }  // namespace rowsmith::db

@@ -21,17 +21,20 @@ namespace rowsmith::db {
 // left alone and reported ("Row changed by another user ..."). Rows of a
 // table with a primary key are buffered and written a group at a time (up to
 // 10,000 rows, fewer at the start of a run) by one UPDATE per set of changed
-// columns that joins the table with arrays of keys, old and new values; the
-// group is right when it updated as many rows as it holds. Otherwise, or when
-// the server refuses it, the group is rolled back to its savepoint and
-// written again row by row, each row under a savepoint of its own, so that
-// the row reported and the rows kept are exactly those of row-by-row
-// writing: the rows before the failing one are committed before the error is
-// raised. Rows are grouped into transactions of at most about a second of
-// work. A killed process therefore leaves a prefix of the visited rows
-// written, each row wholly. A failure that loses the whole open group (a lost
-// connection, a failed commit) says so and names the last row kept
-// (CommitGroup).
+// columns that joins the table with arrays of keys, old and new values, sent
+// in binary form. Each group is a transaction of its own, sent in pipeline
+// mode together with the COMMIT of the group before: the server applies it
+// while the caller reads and filters the next rows. The group is right when
+// it updated as many rows as it holds, and only then committed. Otherwise,
+// or when the server refuses it, the group is rolled back and written again
+// row by row, each row under a savepoint of its own, so that the row
+// reported and the rows kept are exactly those of row-by-row writing: the
+// rows before the failing one are committed before the error is raised (on
+// moving past a later row, at the latest when the rows end), and the rows
+// after it are dropped. A killed process therefore leaves a prefix of the
+// visited rows written, each row wholly. A failure that loses the whole open
+// group (a lost connection, a failed commit) says so and names the last row
+// kept (CommitGroup).
 //
 // A row locked by another session is waited for up to the session's lock
 // timeout; then the write fails with a message that names the row (a group
@@ -82,9 +85,18 @@ class PostgresRowWriter {
   // cancel was asked for, unless its write waits (rows of a cancelled group).
   void writeRow(const std::vector<std::string>& key, const std::vector<Change>& changes,
                 bool replaying = false);
+  // Sends the buffered rows once the group before is settled: one row on its
+  // own, more as a group in the pipeline.
+  void sendRows();
+  void sendGroup(std::vector<Row> rows);
+  // Waits for the group in the pipeline, if any, and checks it; a group that
+  // failed is rolled back and written again row by row.
+  void settleGroup();
   void groupExec(const char* sql, const std::string& context);
   void beginTransaction();
-  void commitTransaction();
+  // Commits the open transaction, or in a pipeline sends its COMMIT (false
+  // when it could not be sent).
+  bool commitTransaction(bool inPipeline = false);
   bool commitDue() const;
   std::string describeKey(const std::vector<std::string>& key) const;
   void exec(const char* sql, const std::string& context);
@@ -99,6 +111,14 @@ class PostgresRowWriter {
   std::map<std::vector<int>, std::string> m_statements;
   std::map<std::vector<int>, std::string> m_groupStatements;
   std::vector<Row> m_rows;  // buffered, not yet written
+  // A group sent in the pipeline, not yet answered.
+  struct SentGroup {
+    std::vector<Row> rows;
+    bool commitSent = false;  // the COMMIT of the transaction before leads
+    int commands = 0;         // then BEGIN and settings
+    std::vector<int> counts;  // then one UPDATE per set of columns: its rows
+  };
+  std::optional<SentGroup> m_sent;
   long long m_rowsApplied = 0;
   bool m_inTransaction = false;
   int m_rowsInTransaction = 0;
