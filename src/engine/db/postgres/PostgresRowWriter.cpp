@@ -130,15 +130,17 @@ const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& 
   auto found = m_groupStatements.find(columns);
   if (found != m_groupStatements.end()) return found->second;
 
-  // UPDATE t SET c = u.n::type FROM unnest($1::text[], ..) AS u(k.., o.., n..)
+  // UPDATE t SET c = u.n::type FROM (SELECT unnest($1::text[]) AS k0, ..) AS u
   // WHERE t.key = u.k::type AND t.c::text IS NOT DISTINCT FROM (u.o::type)::text:
-  // the row-by-row statement, for the rows of arrays.
+  // the row-by-row statement, for the rows of arrays. Arrays unnested in the
+  // select list are read as the join goes; in FROM they would be copied into
+  // a store first.
   const std::string target = "rowsmith_target", rows = "rowsmith_rows";
-  std::string set, where, arrays, names;
+  std::string set, where, arrays;
   int parameter = 0;
   auto addArray = [&](const std::string& name) {
-    arrays += (arrays.empty() ? "$" : ", $") + std::to_string(++parameter) + "::text[]";
-    names += (names.empty() ? "" : ", ") + name;
+    arrays += (arrays.empty() ? "unnest($" : ", unnest($") + std::to_string(++parameter) +
+              "::text[]) AS " + name;
   };
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
     const auto& column = m_table.columns().at(m_keyColumns[i]);
@@ -156,8 +158,7 @@ const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& 
              "::" + column.typeName + ")::text";
   }
   const std::string sql = "UPDATE " + m_table.sqlName() + " AS " + target + " SET " + set +
-                          " FROM unnest(" + arrays + ") AS " + rows + "(" + names + ") WHERE " +
-                          where;
+                          " FROM (SELECT " + arrays + ") AS " + rows + " WHERE " + where;
   std::string name = nextStatementName();
   PgResultPtr result(PQprepare(m_connection, name.c_str(), sql.c_str(), 0, nullptr));
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
