@@ -370,6 +370,37 @@ TEST_F(PostgresBackend, ManyRowsAreEachVisitedAndWrittenOnce) {
   EXPECT_EQ(read("select count(*) from " + name + " where a = 'wv' || id"), (Column{"4500"}));
 }
 
+// A cancel asked for in the middle of a group, a few rows after the group
+// before was sent (groups double from 16 rows: rows 8193 to 16384), so that
+// the server is still applying it: the rows moved past are kept, the row in hand and the
+// rows after it keep their old values, and moving past it says cancelled.
+TEST_F(PostgresBackend, CancelInTheMiddleOfAGroupKeepsTheRowsMovedPast) {
+  constexpr int kRows = 20000, kCancelAt = 16390;
+  const auto name = table("cancel", "id integer PRIMARY KEY, a text");
+  connection().execute("INSERT INTO " + name + " SELECT n, 'old' FROM generate_series(1, " +
+                       std::to_string(kRows) + ") AS n");
+  auto run = pgConnect(pgConnectionString());
+  auto recordSet = run->open("select id, a from " + name + " order by id", OpenOptions{});
+  std::string message;
+  for (int id = 1; !recordSet->eof(); ++id) {
+    if (id == kCancelAt) run->cancel();
+    recordSet->setValue(1, "new");
+    try {
+      recordSet->moveNext();
+    } catch (const Cancelled& e) {
+      message = e.what();
+      break;
+    }
+  }
+  recordSet->close();
+  EXPECT_THAT(message, HasSubstr("id=" + std::to_string(kCancelAt)));
+  EXPECT_EQ(read("select count(*) from " + name + " where a = 'new' and id < " +
+                 std::to_string(kCancelAt)),
+            (Column{std::to_string(kCancelAt - 1)}));
+  EXPECT_EQ(read("select count(*) from " + name + " where a = 'new'"),
+            (Column{std::to_string(kCancelAt - 1)}));
+}
+
 // A process killed in the middle of a run leaves every row wholly old or
 // wholly new, the new ones first in visit order (descending ids), however the
 // rows are grouped into statements and transactions.
