@@ -61,18 +61,12 @@ PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table
       m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
-  // A group still in the pipeline (the record set was given up after an
-  // error): its transaction stays uncommitted and ends with the next.
-  if (m_sent) {
-    while (PQstatus(m_connection) == CONNECTION_OK) {
-      PGresult* raw = PQgetResult(m_connection);
-      const bool synced = raw && PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
-      PQclear(raw);
-      if (synced) break;
-    }
-    PQexitPipelineMode(m_connection);
+  // Groups still in the pipeline (the record set was given up after an
+  // error) are applied as they were sent; a failed one leaves its
+  // transaction to end here.
+  endPipeline();
+  if (PQtransactionStatus(m_connection) == PQTRANS_INERROR)
     PQclear(PQexec(m_connection, "ROLLBACK"));
-  }
   // Statements are per session; let a long-lived connection forget them.
   for (const auto* statements : {&m_statements, &m_groupStatements})
     for (const auto& [columns, name] : *statements)
@@ -157,8 +151,14 @@ const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& 
     where += " AND " + target + "." + name + "::text IS NOT DISTINCT FROM (" + rows + ".o" + n +
              "::" + column.typeName + ")::text";
   }
-  const std::string sql = "UPDATE " + m_table.sqlName() + " AS " + target + " SET " + set +
-                          " FROM (SELECT " + arrays + ") AS " + rows + " WHERE " + where;
+  // Fewer rows updated than the arrays hold fail the statement (a division
+  // by zero), so that the COMMIT sent behind it, and every group after it
+  // until the next sync, is skipped.
+  const std::string sql = "WITH rowsmith_changed AS (UPDATE " + m_table.sqlName() + " AS " +
+                          target + " SET " + set + " FROM (SELECT " + arrays + ") AS " + rows +
+                          " WHERE " + where +
+                          " RETURNING 1) SELECT 1 / (count(*) = cardinality($1::text[]))::int "
+                          "FROM rowsmith_changed";
   std::string name = nextStatementName();
   PgResultPtr result(PQprepare(m_connection, name.c_str(), sql.c_str(), 0, nullptr));
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
@@ -191,7 +191,7 @@ void PostgresRowWriter::write(std::vector<std::string> key, std::vector<Change> 
 
 void PostgresRowWriter::flush() {
   sendRows();
-  settleGroup();
+  settleAll();
 }
 
 void PostgresRowWriter::sendRows() {
@@ -202,12 +202,14 @@ void PostgresRowWriter::sendRows() {
   // The rows are moved past: a cancel asked for meanwhile still writes them,
   // unless a row's own write waits (writeRow). A group before them that
   // fails drops them: they come after the row reported.
-  settleGroup();
   if (rows.size() == 1) {
+    settleAll();
     writeRow(rows.front().key, rows.front().changes, true);
     return;
   }
   sendGroup(std::move(rows));
+  // One group is applied while the next one travels.
+  while (m_sent.size() > 1) settleGroup();
 }
 
 void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
@@ -229,31 +231,30 @@ void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
       arrays[a++].append(change.newValue);
     }
   }
-  // Prepared before the pipeline starts.
+  // Statements are prepared outside the pipeline.
   std::vector<const std::string*> statements;
-  for (const auto& [columns, arrays] : groups) statements.push_back(&groupStatementFor(columns));
+  for (const auto& [columns, arrays] : groups) {
+    if (m_inPipeline && !m_groupStatements.contains(columns)) settleAll();
+    statements.push_back(&groupStatementFor(columns));
+  }
+  if (!m_inPipeline) {
+    commitTransaction();  // rows written one by one before
+    if (!PQenterPipelineMode(m_connection))
+      throwPostgresError("Cannot write to " + where, m_connection, nullptr);
+    m_inPipeline = true;
+  }
 
-  // COMMIT of the group before (verified by now), BEGIN, the group's
-  // statements and a sync go out together; the server applies them while
-  // the rows after are read. settleGroup() collects the answers.
-  if (!PQenterPipelineMode(m_connection))
-    throwPostgresError("Cannot write to " + where, m_connection, nullptr);
   SentGroup sent;
-  sent.commitSent = m_inTransaction;
-  bool ok = true;
-  if (m_inTransaction) ok = commitTransaction(true);
-  const auto sendCommand = [this](const char* sql) {
+  const auto sendCommand = [&](const char* sql) {
+    ++sent.results;
     return PQsendQueryParams(m_connection, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
   };
-  ok = ok && sendCommand("BEGIN");
-  sent.commands = 1;
+  bool ok = sendCommand("BEGIN");
   // The plan made for a group's first arrays (a join that reads the whole
   // table, for a large group) must not stay; the generic plan looks each key
   // up. For this transaction only: the connection is the user's.
-  if (ok && PQserverVersion(m_connection) >= 120000) {
+  if (ok && PQserverVersion(m_connection) >= 120000)
     ok = sendCommand("SET LOCAL plan_cache_mode = force_generic_plan");
-    ++sent.commands;
-  }
   std::size_t s = 0;
   for (auto& [columns, arrays] : groups) {
     std::vector<const char*> values;
@@ -264,112 +265,114 @@ void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
       lengths.push_back(static_cast<int>(bytes.size()));
       formats.push_back(1);
     }
-    sent.counts.push_back(arrays.front().size());
+    ++sent.results;
     ok = ok && PQsendQueryPrepared(m_connection, statements[s++]->c_str(),
                                    static_cast<int>(values.size()), values.data(), lengths.data(),
                                    formats.data(), 0);
   }
-  ok = ok && PQpipelineSync(m_connection);
-  if (!ok) {
-    // Only a lost connection fails to send: the server rolls back what was
-    // not committed.
-    const std::string message = postgresMessage(m_connection, nullptr);
-    PQexitPipelineMode(m_connection);
-    m_inTransaction = false;
-    throw Error("Cannot write to " + where + ": " + message +
-                (sent.commitSent ? m_group.unconfirmed() : m_group.rolledBack()));
-  }
-  sent.rows = std::move(rows);
-  m_sent = std::move(sent);
+  // The answers come as each group ends, without waiting for a sync.
   m_inTransaction = true;
-  m_rowsInTransaction = 0;
-  m_transactionStart = std::chrono::steady_clock::now();
+  ++sent.results;
+  ok = commitTransaction(true) && ok && PQsendFlushRequest(m_connection) &&
+       PQflush(m_connection) == 0;
+  sent.rows = std::move(rows);
+  m_sent.push_back(std::move(sent));
+  if (!ok) lostConnection(postgresMessage(m_connection, nullptr));
+}
+
+void PostgresRowWriter::lostConnection(const std::string& message) {
+  // Only a lost connection fails this way. The groups in the pipeline were
+  // sent with their COMMIT: whether the server carried it out is not known.
+  for (const SentGroup& group : m_sent)
+    m_group.rowsWritten(static_cast<long long>(group.rows.size()),
+                        describeKey(group.rows.back().key));
+  m_sent.clear();
+  m_rows.clear();
+  m_inPipeline = false;
+  m_inTransaction = false;
+  PQexitPipelineMode(m_connection);
+  throw Error("Cannot write to table " + m_table.displayName() + ": " + message +
+              m_group.unconfirmed());
 }
 
 void PostgresRowWriter::settleGroup() {
-  if (!m_sent) return;
-  SentGroup sent = std::move(*m_sent);
-  m_sent.reset();
+  if (m_sent.empty()) return;
+  SentGroup group = std::move(m_sent.front());
+  m_sent.pop_front();
   const std::string where = "table " + m_table.displayName();
-  // The first result of the next command, past the null that ends it.
-  const auto nextResult = [this] {
-    PgResultPtr first;
-    while (PGresult* raw = PQgetResult(m_connection)) {
-      if (!first)
-        first.reset(raw);
-      else
-        PQclear(raw);
-    }
-    return first;
-  };
-  // Until the sync, then back to one statement at a time.
-  const auto endPipeline = [this] {
-    while (PQstatus(m_connection) == CONNECTION_OK) {
-      PGresult* raw = PQgetResult(m_connection);
-      const bool synced = raw && PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
-      PQclear(raw);
-      if (synced) break;
-    }
-    PQexitPipelineMode(m_connection);
-  };
 
-  if (sent.commitSent) {
-    const PgResultPtr committed = nextResult();
-    if (!committed || PQresultStatus(committed.get()) != PGRES_COMMAND_OK) {
-      // What came after the COMMIT was skipped: the group was not written.
-      const std::string message = postgresMessage(m_connection, committed.get());
-      endPipeline();
-      m_inTransaction = false;
-      m_rows.clear();
-      throw Error(
-          "Cannot commit the rows written to " + where + ": " + message +
-          (PQstatus(m_connection) == CONNECTION_OK ? m_group.rolledBack() : m_group.unconfirmed()));
-    }
-    m_group.committed();
-  }
   PgResultPtr failure;
-  for (int command = 0; command < sent.commands; ++command) {
-    PgResultPtr result = nextResult();
-    if (!failure && (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK))
-      failure = std::move(result);
-  }
-  bool applied = !failure;
+  bool applied = true;
   {
-    // Statements that keep the server busy may wait for a lock: a cancel
-    // interrupts them, and the rows are written again one by one below.
+    // A statement that keeps the server busy may wait for a lock: a cancel
+    // interrupts it, and the rows are written again one by one below.
     std::optional<PostgresCanceller::Window> window;
-    if (m_canceller && !failure && !answersWithin(m_connection, kQuickAnswer))
-      window.emplace(m_canceller, m_connection);
-    for (long long count : sent.counts) {
-      const PgResultPtr result = nextResult();
-      if (applied && (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK ||
-                      std::string(PQcmdTuples(result.get())) != std::to_string(count)))
+    for (int r = 0; r < group.results; ++r) {
+      if (!window && m_canceller && !answersWithin(m_connection, kQuickAnswer))
+        window.emplace(m_canceller, m_connection);
+      // The first result of the command, past the null that ends it.
+      PgResultPtr result;
+      while (PGresult* raw = PQgetResult(m_connection)) {
+        if (!result)
+          result.reset(raw);
+        else
+          PQclear(raw);
+      }
+      const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+      if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && applied) {
         applied = false;
+        failure = std::move(result);
+      }
+      if (PQstatus(m_connection) != CONNECTION_OK) break;
     }
-    endPipeline();
   }
-  // A lost connection takes the open group with it.
   if (PQstatus(m_connection) != CONNECTION_OK) {
-    m_inTransaction = false;
-    m_rows.clear();
-    throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, failure.get()) +
-                m_group.rolledBack());
+    m_sent.push_front(std::move(group));
+    lostConnection(postgresMessage(m_connection, failure.get()));
   }
   if (applied) {
-    m_group.rowsWritten(static_cast<long long>(sent.rows.size()),
-                        describeKey(sent.rows.back().key));
-    m_rowsInTransaction = static_cast<int>(sent.rows.size());
+    m_group.rowsWritten(static_cast<long long>(group.rows.size()),
+                        describeKey(group.rows.back().key));
+    m_group.committed();
     return;
   }
-  // Row by row again, from before the group, to find the row to report.
-  m_inTransaction = false;
+  // The server skipped the groups after this one: end the pipeline, undo
+  // the group and write it again row by row, from before the group, to find
+  // the row to report.
+  std::deque<SentGroup> later;
+  later.swap(m_sent);
   try {
+    endPipeline();
     groupExec("ROLLBACK", "Cannot undo the failed write to " + where);
-    for (const Row& row : sent.rows) writeRow(row.key, row.changes, true);
+    for (const Row& row : group.rows) writeRow(row.key, row.changes, true);
   } catch (...) {
     m_rows.clear();
     throw;
   }
+  // Every row was written after all (what failed did not fail again): the
+  // groups after go again.
+  for (SentGroup& next : later) sendGroup(std::move(next.rows));
+}
+
+void PostgresRowWriter::settleAll() {
+  while (!m_sent.empty()) settleGroup();
+  endPipeline();
+}
+
+void PostgresRowWriter::endPipeline() {
+  if (!m_inPipeline) return;
+  m_inPipeline = false;
+  // What is still queued is read up to the sync, and dropped.
+  if (PQpipelineSync(m_connection)) {
+    while (PQstatus(m_connection) == CONNECTION_OK) {
+      PGresult* raw = PQgetResult(m_connection);
+      if (!raw) continue;
+      const bool synced = PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
+      PQclear(raw);
+      if (synced) break;
+    }
+  }
+  PQexitPipelineMode(m_connection);
 }
 
 void PostgresRowWriter::groupExec(const char* sql, const std::string& context) {
@@ -539,7 +542,7 @@ void PostgresRowWriter::commit() {
 bool PostgresRowWriter::commitTransaction(bool inPipeline) {
   if (!m_inTransaction) return true;
   m_inTransaction = false;
-  // Sent ahead of the next group; settleGroup() reads the answer.
+  // The group's own, behind its statements; settleGroup() reads the answer.
   if (inPipeline)
     return PQsendQueryParams(m_connection, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
   try {
