@@ -29,13 +29,16 @@ namespace rowsmith::db {
 // and filters the rows after. A statement that updates fewer rows than it
 // holds fails on the server, so the group is committed only when it is
 // right, and the server skips every group sent after a failed one. A group
-// that failed is rolled back and written again row by row, each row under a savepoint of its own,
-// so that the row reported and the rows kept are exactly those of row-by-row writing: the rows
-// before the failing one are committed before the error is raised (on moving past a later row, at
-// the latest when the rows end), and the rows after it are dropped. A killed process therefore
-// leaves a prefix of the visited rows written, each row wholly. A failure that loses the whole open
-// group (a lost connection, a failed commit) says so and names the last row
-// kept (CommitGroup).
+// that failed is rolled back and written again row by row, each row under a
+// savepoint of its own, so that the row reported and the rows kept are
+// exactly those of row-by-row writing: the rows before the failing one are
+// committed before the error is raised (on moving past a later row, at the
+// latest when the rows end), and the rows after it are dropped. Rows written
+// one by one (the first ones, and those of a failed group) are grouped into
+// transactions of at most about a second of work. A killed process
+// therefore leaves a prefix of the visited rows written, each row wholly. A
+// failure that loses the whole open group (a lost connection, a failed
+// commit) says so and names the last row kept (CommitGroup).
 //
 // A row locked by another session is waited for up to the session's lock
 // timeout; then the write fails with a message that names the row (a group
