@@ -370,6 +370,96 @@ TEST_F(PostgresBackend, ManyRowsAreEachVisitedAndWrittenOnce) {
   EXPECT_EQ(read("select count(*) from " + name + " where a = 'wv' || id"), (Column{"4500"}));
 }
 
+// A cancel asked for in the middle of a group, a few rows after the group
+// before was sent (groups double from 16 rows: rows 8193 to 16384), so that
+// the server is still applying it: the rows moved past are kept, the row in hand and the
+// rows after it keep their old values, and moving past it says cancelled.
+TEST_F(PostgresBackend, CancelInTheMiddleOfAGroupKeepsTheRowsMovedPast) {
+  constexpr int kRows = 20000, kCancelAt = 16390;
+  const auto name = table("cancel", "id integer PRIMARY KEY, a text");
+  connection().execute("INSERT INTO " + name + " SELECT n, 'old' FROM generate_series(1, " +
+                       std::to_string(kRows) + ") AS n");
+  auto run = pgConnect(pgConnectionString());
+  auto recordSet = run->open("select id, a from " + name + " order by id", OpenOptions{});
+  std::string message;
+  for (int id = 1; !recordSet->eof(); ++id) {
+    if (id == kCancelAt) run->cancel();
+    recordSet->setValue(1, "new");
+    try {
+      recordSet->moveNext();
+    } catch (const Cancelled& e) {
+      message = e.what();
+      break;
+    }
+  }
+  recordSet->close();
+  EXPECT_THAT(message, HasSubstr("id=" + std::to_string(kCancelAt)));
+  EXPECT_EQ(read("select count(*) from " + name + " where a = 'new' and id < " +
+                 std::to_string(kCancelAt)),
+            (Column{std::to_string(kCancelAt - 1)}));
+  EXPECT_EQ(read("select count(*) from " + name + " where a = 'new'"),
+            (Column{std::to_string(kCancelAt - 1)}));
+}
+
+// A row in the middle of a group that another session holds locked: the
+// group waits, and so does that row when the group is written again row by
+// row. The lock timeout ends the wait with an error, a cancel ends it as
+// cancelled; either way the rows before are kept, that row and the rows
+// after keep their old values, and the message names that row.
+TEST_F(PostgresBackend, LockedRowInTheMiddleOfAGroupEndsTheRunThere) {
+  constexpr int kRows = 20000, kLocked = 12000;  // in the group of rows 8193 to 16384
+  struct Case {
+    std::string option;
+    bool cancel;
+    std::string words;
+  };
+  const Case cases[] = {
+      {";Lock Timeout=1", false, "lock timeout of 1s"},
+      {";Lock Timeout=0", true, "Cancelled while writing"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.words);
+    const auto name = table("locked", "id integer PRIMARY KEY, a text");
+    connection().execute("INSERT INTO " + name + " SELECT n, 'old' FROM generate_series(1, " +
+                         std::to_string(kRows) + ") AS n");
+    connection().execute("BEGIN");
+    connection().execute("SELECT 1 FROM " + name + " WHERE id = " + std::to_string(kLocked) +
+                         " FOR UPDATE");
+    auto run = pgConnect(pgConnectionString() + c.option);
+    std::thread canceller;
+    if (c.cancel)
+      canceller = std::thread([&run] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        run->cancel();
+      });
+    std::string message;
+    bool cancelled = false;
+    {
+      auto recordSet = run->open("select id, a from " + name + " order by id", OpenOptions{});
+      try {
+        for (; !recordSet->eof(); recordSet->moveNext()) recordSet->setValue(1, "new");
+      } catch (const Cancelled& e) {
+        message = e.what();
+        cancelled = true;
+      } catch (const Error& e) {
+        message = e.what();
+      }
+      recordSet->close();
+    }
+    if (canceller.joinable()) canceller.join();
+    connection().execute("ROLLBACK");
+
+    EXPECT_EQ(cancelled, c.cancel);
+    EXPECT_THAT(message, HasSubstr(c.words));
+    EXPECT_THAT(message, HasSubstr("id=" + std::to_string(kLocked)));
+    EXPECT_EQ(read("select count(*) from " + name + " where a = 'new'"),
+              (Column{std::to_string(kLocked - 1)}));
+    EXPECT_EQ(read("select count(*) from " + name + " where a = 'new' and id < " +
+                   std::to_string(kLocked)),
+              (Column{std::to_string(kLocked - 1)}));
+  }
+}
+
 // A process killed in the middle of a run leaves every row wholly old or
 // wholly new, the new ones first in visit order (descending ids), however the
 // rows are grouped into statements and transactions.

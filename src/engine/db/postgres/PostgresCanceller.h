@@ -17,7 +17,8 @@ namespace rowsmith::db {
 // Only statements inside a Window are ever interrupted: a reading statement,
 // or a row's write once it has kept the server busy for a moment (waiting
 // for a lock), when its savepoint is long set. BEGIN, COMMIT and ROLLBACK
-// never are, so a cancel undoes no more than the row in hand.
+// never are, but those of groups of rows in a pipeline, whose rows are then
+// written again one by one; so a cancel undoes no more than the row in hand.
 //
 // Threading: cancel() and requested() may be called from any thread; windows
 // are opened only by the thread that owns the connections.

@@ -95,7 +95,10 @@ void PostgresRecordSet::refuseIfCancelled(const std::string& context) const {
 PgResultPtr PostgresRecordSet::read(const std::string& sql, const std::string& context) {
   refuseIfCancelled("Cancelled: " + context);
   PostgresCanceller::Window window(m_canceller.get(), m_reader.get());
-  PgResultPtr result(PQexec(m_reader.get(), sql.c_str()));
+  return checked(PgResultPtr(PQexec(m_reader.get(), sql.c_str())), context);
+}
+
+PgResultPtr PostgresRecordSet::checked(PgResultPtr result, const std::string& context) {
   const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return result;
   if (m_canceller && m_canceller->interrupted(result.get()))
@@ -279,12 +282,31 @@ void PostgresRecordSet::startReading() {
 
 void PostgresRecordSet::fetchBatch() {
   m_batch.reset();
-  m_batch = read("FETCH FORWARD " + std::to_string(kBatchRows) + " FROM " + kCursor,
-                 "Cannot read the query's rows");
+  const std::string sql = "FETCH FORWARD " + std::to_string(kBatchRows) + " FROM " + kCursor;
+  const std::string context = "Cannot read the query's rows";
+  if (m_fetchSent) {
+    // Sent when the batch before arrived: the server has read it meanwhile.
+    m_fetchSent = false;
+    refuseIfCancelled("Cancelled: " + context);
+    PostgresCanceller::Window window(m_canceller.get(), m_reader.get());
+    PgResultPtr result;
+    while (PGresult* raw = PQgetResult(m_reader.get())) {
+      if (!result)
+        result.reset(raw);
+      else
+        PQclear(raw);
+    }
+    m_batch = checked(std::move(result), context);
+  } else {
+    m_batch = read(sql, context);
+  }
   m_batchRows = PQntuples(m_batch.get());
   m_batchRow = 0;
   m_lastBatch = m_batchRows < kBatchRows;
   m_eof = m_batchRows == 0;
+  // The next batch is read while this one is worked on; a send that fails
+  // is tried again, and reported, by the next fetch.
+  if (!m_lastBatch) m_fetchSent = PQsendQuery(m_reader.get(), sql.c_str()) != 0;
   clearRow();
 }
 
@@ -429,6 +451,7 @@ void PostgresRecordSet::moveFirst() {
   // Read again from a fresh snapshot that sees the rows written so far.
   if (m_writer) m_writer->commit();
   m_batch.reset();
+  m_fetchSent = false;  // its answer is dropped by the next statement
   execPostgres(m_reader.get(), "CLOSE " + std::string(kCursor) + "; COMMIT; " + kBeginReading,
                "Cannot read the query again");
   startReading();

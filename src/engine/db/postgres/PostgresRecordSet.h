@@ -16,7 +16,8 @@ namespace rowsmith::db {
 //
 // Rows are read on a reading connection of their own, in a READ ONLY
 // REPEATABLE READ transaction (the user's statement cannot write), through
-// a cursor fetched in batches: memory stays flat, and
+// a cursor fetched in batches, each asked for as the one before arrives:
+// memory stays flat, and
 // every row of the result is visited once however the writes change the
 // columns the statement filters or sorts on, since the snapshot does not
 // see them. Writes go through the user's connection (PostgresRowWriter).
@@ -79,6 +80,8 @@ class PostgresRecordSet : public RecordSet {
   void describe(PGconn* writer, const std::string& sql);
   // Runs a reading statement that the canceller may interrupt.
   PgResultPtr read(const std::string& sql, const std::string& context);
+  // `result` when it holds rows or succeeded; otherwise raises its error.
+  PgResultPtr checked(PgResultPtr result, const std::string& context);
   void refuseIfCancelled(const std::string& context) const;
   void startReading();
   void countRows();
@@ -109,6 +112,7 @@ class PostgresRecordSet : public RecordSet {
   bool m_open = false;
   bool m_eof = true;
   bool m_lastBatch = false;
+  bool m_fetchSent = false;  // the next batch's FETCH, not yet answered
 
   std::vector<Value> m_values;
   std::vector<char> m_valueRead;

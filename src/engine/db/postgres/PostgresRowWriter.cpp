@@ -9,6 +9,7 @@
 
 #include "common/Error.h"
 #include "engine/db/postgres/PostgresError.h"
+#include "engine/db/postgres/PostgresTextArray.h"
 
 namespace rowsmith::db {
 
@@ -21,21 +22,6 @@ constexpr int kTransactionRows = 50000;
 constexpr long long kGroupRows = 10000;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
-
-// An array literal of text elements (NULL for std::nullopt).
-void appendArrayElement(std::string& array, const std::optional<std::string>& value) {
-  array += array.size() > 1 ? "," : "";
-  if (!value) {
-    array += "NULL";
-    return;
-  }
-  array += '"';
-  for (char c : *value) {
-    if (c == '"' || c == '\\') array += '\\';
-    array += c;
-  }
-  array += '"';
-}
 
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
@@ -54,6 +40,8 @@ constexpr int kQuickAnswer = 100;  // milliseconds
 
 // Whether the server's answer arrives on `connection` within `milliseconds`.
 bool answersWithin(PGconn* connection, int milliseconds) {
+  // An answer may be read already (in a pipeline, with the one before).
+  if (PQconsumeInput(connection) && !PQisBusy(connection)) return true;
   pollfd socket{PQsocket(connection), POLLIN, 0};
   return socket.fd < 0 || ::poll(&socket, 1, milliseconds) != 0;
 }
@@ -73,6 +61,12 @@ PostgresRowWriter::PostgresRowWriter(PGconn* connection, PostgresTableInfo table
       m_keyColumns(std::move(keyColumns)) {}
 
 PostgresRowWriter::~PostgresRowWriter() {
+  // Groups still in the pipeline (the record set was given up after an
+  // error) are applied as they were sent; a failed one leaves its
+  // transaction to end here.
+  endPipeline();
+  if (PQtransactionStatus(m_connection) == PQTRANS_INERROR)
+    PQclear(PQexec(m_connection, "ROLLBACK"));
   // Statements are per session; let a long-lived connection forget them.
   for (const auto* statements : {&m_statements, &m_groupStatements})
     for (const auto& [columns, name] : *statements)
@@ -130,15 +124,17 @@ const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& 
   auto found = m_groupStatements.find(columns);
   if (found != m_groupStatements.end()) return found->second;
 
-  // UPDATE t SET c = u.n::type FROM unnest($1::text[], ..) AS u(k.., o.., n..)
+  // UPDATE t SET c = u.n::type FROM (SELECT unnest($1::text[]) AS k0, ..) AS u
   // WHERE t.key = u.k::type AND t.c::text IS NOT DISTINCT FROM (u.o::type)::text:
-  // the row-by-row statement, for the rows of arrays.
+  // the row-by-row statement, for the rows of arrays. Arrays unnested in the
+  // select list are read as the join goes; in FROM they would be copied into
+  // a store first.
   const std::string target = "rowsmith_target", rows = "rowsmith_rows";
-  std::string set, where, arrays, names;
+  std::string set, where, arrays;
   int parameter = 0;
   auto addArray = [&](const std::string& name) {
-    arrays += (arrays.empty() ? "$" : ", $") + std::to_string(++parameter) + "::text[]";
-    names += (names.empty() ? "" : ", ") + name;
+    arrays += (arrays.empty() ? "unnest($" : ", unnest($") + std::to_string(++parameter) +
+              "::text[]) AS " + name;
   };
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
     const auto& column = m_table.columns().at(m_keyColumns[i]);
@@ -155,9 +151,14 @@ const std::string& PostgresRowWriter::groupStatementFor(const std::vector<int>& 
     where += " AND " + target + "." + name + "::text IS NOT DISTINCT FROM (" + rows + ".o" + n +
              "::" + column.typeName + ")::text";
   }
-  const std::string sql = "UPDATE " + m_table.sqlName() + " AS " + target + " SET " + set +
-                          " FROM unnest(" + arrays + ") AS " + rows + "(" + names + ") WHERE " +
-                          where;
+  // Fewer rows updated than the arrays hold fail the statement (a division
+  // by zero), so that the COMMIT sent behind it, and every group after it
+  // until the next sync, is skipped.
+  const std::string sql = "WITH rowsmith_changed AS (UPDATE " + m_table.sqlName() + " AS " +
+                          target + " SET " + set + " FROM (SELECT " + arrays + ") AS " + rows +
+                          " WHERE " + where +
+                          " RETURNING 1) SELECT 1 / (count(*) = cardinality($1::text[]))::int "
+                          "FROM rowsmith_changed";
   std::string name = nextStatementName();
   PgResultPtr result(PQprepare(m_connection, name.c_str(), sql.c_str(), 0, nullptr));
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK)
@@ -185,87 +186,193 @@ void PostgresRowWriter::write(std::vector<std::string> key, std::vector<Change> 
   // short run, and a fault in its first rows, is reported on moving past
   // its row, as rows written one by one would be.
   const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
-  if (static_cast<long long>(m_rows.size()) >= limit) flush();
+  if (static_cast<long long>(m_rows.size()) >= limit) sendRows();
 }
 
 void PostgresRowWriter::flush() {
+  sendRows();
+  settleAll();
+}
+
+void PostgresRowWriter::sendRows() {
   if (m_rows.empty()) return;
   std::vector<Row> rows;
   rows.swap(m_rows);
   m_rowsApplied += static_cast<long long>(rows.size());
   // The rows are moved past: a cancel asked for meanwhile still writes them,
-  // unless a row's own write waits (writeRow).
+  // unless a row's own write waits (writeRow). A group before them that
+  // fails drops them: they come after the row reported.
   if (rows.size() == 1) {
+    settleAll();
     writeRow(rows.front().key, rows.front().changes, true);
     return;
   }
-  beginTransaction();
+  sendGroup(std::move(rows));
+  // One group is applied while the next one travels.
+  while (m_sent.size() > 1) settleGroup();
+}
+
+void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
   const std::string where = "table " + m_table.displayName();
 
-  // The rows by the columns they change, each set with its arrays.
-  std::map<std::vector<int>, std::vector<std::string>> groups;
-  std::map<std::vector<int>, long long> groupRows;
+  // The rows by the columns they change, each set with its arrays: keys,
+  // then old and new values of each column.
+  std::map<std::vector<int>, std::vector<PostgresTextArray>> groups;
   for (const Row& row : rows) {
     std::vector<int> columns;
     for (const Change& change : row.changes) columns.push_back(change.column);
     auto [entry, added] = groups.try_emplace(columns);
-    std::vector<std::string>& arrays = entry->second;
-    if (added) arrays.assign(m_keyColumns.size() + 2 * columns.size(), "{");
+    std::vector<PostgresTextArray>& arrays = entry->second;
+    if (added) arrays.resize(m_keyColumns.size() + 2 * columns.size());
     std::size_t a = 0;
-    for (const std::string& part : row.key) appendArrayElement(arrays[a++], part);
+    for (const std::string& part : row.key) arrays[a++].append(std::string_view(part));
     for (const Change& change : row.changes) {
-      appendArrayElement(arrays[a++], change.oldValue);
-      appendArrayElement(arrays[a++], change.newValue);
+      arrays[a++].append(change.oldValue);
+      arrays[a++].append(change.newValue);
     }
-    ++groupRows[columns];
+  }
+  // Statements are prepared outside the pipeline.
+  std::vector<const std::string*> statements;
+  for (const auto& [columns, arrays] : groups) {
+    if (m_inPipeline && !m_groupStatements.contains(columns)) settleAll();
+    statements.push_back(&groupStatementFor(columns));
+  }
+  if (!m_inPipeline) {
+    commitTransaction();  // rows written one by one before
+    if (!PQenterPipelineMode(m_connection))
+      throwPostgresError("Cannot write to " + where, m_connection, nullptr);
+    m_inPipeline = true;
   }
 
-  groupExec("SAVEPOINT rowsmith_group", "Cannot write to " + where);
-  bool applied = true;
+  SentGroup sent;
+  const auto sendCommand = [&](const char* sql) {
+    ++sent.results;
+    return PQsendQueryParams(m_connection, sql, 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+  };
+  bool ok = sendCommand("BEGIN");
+  // The plan made for a group's first arrays (a join that reads the whole
+  // table, for a large group) must not stay; the generic plan looks each key
+  // up. For this transaction only: the connection is the user's.
+  if (ok && PQserverVersion(m_connection) >= 120000)
+    ok = sendCommand("SET LOCAL plan_cache_mode = force_generic_plan");
+  std::size_t s = 0;
   for (auto& [columns, arrays] : groups) {
     std::vector<const char*> values;
-    for (std::string& array : arrays) {
-      array += '}';
-      values.push_back(array.c_str());
+    std::vector<int> lengths, formats;
+    for (PostgresTextArray& array : arrays) {
+      const std::string& bytes = array.bytes();
+      values.push_back(bytes.data());
+      lengths.push_back(static_cast<int>(bytes.size()));
+      formats.push_back(1);
     }
-    const std::string& statement = groupStatementFor(columns);
-    PgResultPtr result;
-    if (PQsendQueryPrepared(m_connection, statement.c_str(), static_cast<int>(values.size()),
-                            values.data(), nullptr, nullptr, 0)) {
-      // A group that keeps the server busy may wait for a lock: a cancel
-      // interrupts it, and the rows are written again one by one below.
-      std::optional<PostgresCanceller::Window> window;
-      if (m_canceller && !answersWithin(m_connection, kQuickAnswer))
+    ++sent.results;
+    ok = ok && PQsendQueryPrepared(m_connection, statements[s++]->c_str(),
+                                   static_cast<int>(values.size()), values.data(), lengths.data(),
+                                   formats.data(), 0);
+  }
+  // The answers come as each group ends, without waiting for a sync.
+  m_inTransaction = true;
+  ++sent.results;
+  ok = commitTransaction(true) && ok && PQsendFlushRequest(m_connection) &&
+       PQflush(m_connection) == 0;
+  sent.rows = std::move(rows);
+  m_sent.push_back(std::move(sent));
+  if (!ok) lostConnection(postgresMessage(m_connection, nullptr));
+}
+
+void PostgresRowWriter::lostConnection(const std::string& message) {
+  // Only a lost connection fails this way. The groups in the pipeline were
+  // sent with their COMMIT: whether the server carried it out is not known.
+  for (const SentGroup& group : m_sent)
+    m_group.rowsWritten(static_cast<long long>(group.rows.size()),
+                        describeKey(group.rows.back().key));
+  m_sent.clear();
+  m_rows.clear();
+  m_inPipeline = false;
+  m_inTransaction = false;
+  PQexitPipelineMode(m_connection);
+  throw Error("Cannot write to table " + m_table.displayName() + ": " + message +
+              m_group.unconfirmed());
+}
+
+void PostgresRowWriter::settleGroup() {
+  if (m_sent.empty()) return;
+  SentGroup group = std::move(m_sent.front());
+  m_sent.pop_front();
+  const std::string where = "table " + m_table.displayName();
+
+  PgResultPtr failure;
+  bool applied = true;
+  {
+    // A statement that keeps the server busy may wait for a lock: a cancel
+    // interrupts it, and the rows are written again one by one below.
+    std::optional<PostgresCanceller::Window> window;
+    for (int r = 0; r < group.results; ++r) {
+      if (!window && m_canceller && !answersWithin(m_connection, kQuickAnswer))
         window.emplace(m_canceller, m_connection);
+      // The first result of the command, past the null that ends it.
+      PgResultPtr result;
       while (PGresult* raw = PQgetResult(m_connection)) {
         if (!result)
           result.reset(raw);
         else
           PQclear(raw);
       }
+      const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
+      if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && applied) {
+        applied = false;
+        failure = std::move(result);
+      }
+      if (PQstatus(m_connection) != CONNECTION_OK) break;
     }
-    if (PQstatus(m_connection) != CONNECTION_OK) {
-      m_inTransaction = false;
-      throw Error("Cannot write to " + where + ": " + postgresMessage(m_connection, result.get()) +
-                  m_group.rolledBack());
-    }
-    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK ||
-        std::string(PQcmdTuples(result.get())) != std::to_string(groupRows[columns])) {
-      applied = false;
-      break;
-    }
+  }
+  if (PQstatus(m_connection) != CONNECTION_OK) {
+    m_sent.push_front(std::move(group));
+    lostConnection(postgresMessage(m_connection, failure.get()));
   }
   if (applied) {
-    groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot write to " + where);
-    m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
-    m_rowsInTransaction += static_cast<int>(rows.size());
-    if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+    m_group.rowsWritten(static_cast<long long>(group.rows.size()),
+                        describeKey(group.rows.back().key));
+    m_group.committed();
     return;
   }
-  // Row by row again, from before the group, to find the row to report.
-  groupExec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  groupExec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  for (const Row& row : rows) writeRow(row.key, row.changes, true);
+  // The server skipped the groups after this one: end the pipeline, undo
+  // the group and write it again row by row, from before the group, to find
+  // the row to report.
+  std::deque<SentGroup> later;
+  later.swap(m_sent);
+  try {
+    endPipeline();
+    groupExec("ROLLBACK", "Cannot undo the failed write to " + where);
+    for (const Row& row : group.rows) writeRow(row.key, row.changes, true);
+  } catch (...) {
+    m_rows.clear();
+    throw;
+  }
+  // Every row was written after all (what failed did not fail again): the
+  // groups after go again.
+  for (SentGroup& next : later) sendGroup(std::move(next.rows));
+}
+
+void PostgresRowWriter::settleAll() {
+  while (!m_sent.empty()) settleGroup();
+  endPipeline();
+}
+
+void PostgresRowWriter::endPipeline() {
+  if (!m_inPipeline) return;
+  m_inPipeline = false;
+  // What is still queued is read up to the sync, and dropped.
+  if (PQpipelineSync(m_connection)) {
+    while (PQstatus(m_connection) == CONNECTION_OK) {
+      PGresult* raw = PQgetResult(m_connection);
+      if (!raw) continue;
+      const bool synced = PQresultStatus(raw) == PGRES_PIPELINE_SYNC;
+      PQclear(raw);
+      if (synced) break;
+    }
+  }
+  PQexitPipelineMode(m_connection);
 }
 
 void PostgresRowWriter::groupExec(const char* sql, const std::string& context) {
@@ -432,9 +539,12 @@ void PostgresRowWriter::commit() {
   commitTransaction();
 }
 
-void PostgresRowWriter::commitTransaction() {
-  if (!m_inTransaction) return;
+bool PostgresRowWriter::commitTransaction(bool inPipeline) {
+  if (!m_inTransaction) return true;
   m_inTransaction = false;
+  // The group's own, behind its statements; settleGroup() reads the answer.
+  if (inPipeline)
+    return PQsendQueryParams(m_connection, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
   try {
     m_group.beforeCommit();
   } catch (const Error& e) {
@@ -450,6 +560,7 @@ void PostgresRowWriter::commitTransaction() {
                                                                     : m_group.unconfirmed()));
   }
   m_group.committed();
+  return true;
 }
 
 }  // namespace rowsmith::db
