@@ -20,10 +20,11 @@ class CommitGroup {
   void rowWritten(std::string key);
   // `rows` rows of the open group were written, the last one named `lastKey`.
   void rowsWritten(long long rows, std::string lastKey);
-  // Called by the backend just before it commits the open group: runs the
-  // hook set with setBeforeCommit, if any (its exceptions pass through).
+  // Called by the backend just before it commits (or sends the commit of)
+  // written rows: runs the hook set with setBeforeCommit, if any (its
+  // exceptions pass through).
   void beforeCommit() const {
-    if (m_beforeCommit && m_openRows > 0) m_beforeCommit();
+    if (m_beforeCommit) m_beforeCommit();
   }
   void setBeforeCommit(std::function<void()> hook) { m_beforeCommit = std::move(hook); }
   // The open group was made permanent.

@@ -244,6 +244,15 @@ void PostgresRowWriter::sendGroup(std::vector<Row> rows) {
     m_inPipeline = true;
   }
 
+  // The group carries its own COMMIT: what must be durable before a commit
+  // (an undo journal) is made so now, before anything of it is sent.
+  try {
+    m_group.beforeCommit();
+  } catch (const Error& e) {
+    throw Error(e.what() + std::string("; the ") + std::to_string(rows.size()) +
+                " rows of the group were not written to " + where);
+  }
+
   SentGroup sent;
   const auto sendCommand = [&](const char* sql) {
     ++sent.results;
