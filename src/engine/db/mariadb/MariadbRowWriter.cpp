@@ -1,0 +1,240 @@
+#include "engine/db/mariadb/MariadbRowWriter.h"
+
+#include <errmsg.h>
+#include <mysqld_error.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "common/Error.h"
+#include "engine/db/mariadb/MariadbCanceller.h"
+#include "engine/db/mariadb/MariadbError.h"
+
+namespace rowsmith::db {
+
+namespace {
+
+// Limits of one transaction of rows.
+constexpr auto kTransactionTime = std::chrono::milliseconds(1000);
+constexpr int kTransactionRows = 50000;
+
+// One parameter of a prepared UPDATE and the storage its binding points to.
+struct Parameter {
+  enum class Kind { Text, Bytes, Integer } kind = Kind::Text;
+  const std::string* value = nullptr;  // null for NULL
+  unsigned long length = 0;
+  my_bool isNull = 0;
+  long long integer = 0;
+};
+
+void bind(MYSQL_BIND& out, Parameter& parameter) {
+  std::memset(&out, 0, sizeof out);
+  if (!parameter.value) {
+    parameter.isNull = 1;
+    out.buffer_type = MYSQL_TYPE_NULL;
+    out.is_null = &parameter.isNull;
+    return;
+  }
+  if (parameter.kind == Parameter::Kind::Integer) {
+    const std::string& text = *parameter.value;
+    errno = 0;
+    char* end = nullptr;
+    if (!text.empty() && text[0] == '-') {
+      parameter.integer = std::strtoll(text.c_str(), &end, 10);
+    } else {
+      parameter.integer = static_cast<long long>(std::strtoull(text.c_str(), &end, 10));
+      out.is_unsigned = 1;
+    }
+    if (errno == 0 && end && *end == '\0' && !text.empty()) {
+      out.buffer_type = MYSQL_TYPE_LONGLONG;
+      out.buffer = &parameter.integer;
+      return;
+    }
+    out.is_unsigned = 0;
+    parameter.kind = Parameter::Kind::Text;
+  }
+  parameter.length = static_cast<unsigned long>(parameter.value->size());
+  out.buffer_type = parameter.kind == Parameter::Kind::Bytes ? MYSQL_TYPE_BLOB : MYSQL_TYPE_STRING;
+  out.buffer = const_cast<char*>(parameter.value->data());
+  out.buffer_length = parameter.length;
+  out.length = &parameter.length;
+}
+
+}  // namespace
+
+MariadbRowWriter::MariadbRowWriter(MYSQL* connection, MariadbTableInfo table,
+                                   std::vector<bool> binary, MariadbCanceller* canceller)
+    : m_connection(connection),
+      m_canceller(canceller),
+      m_table(std::move(table)),
+      m_binary(std::move(binary)) {
+  m_binary.resize(m_table.columns().size(), false);
+}
+
+MariadbRowWriter::~MariadbRowWriter() {
+  // Nothing written after the last commit() is kept.
+  if (m_inTransaction) mysql_rollback(m_connection);
+}
+
+MYSQL_STMT* MariadbRowWriter::statementFor(const std::vector<int>& columns) {
+  auto found = m_statements.find(columns);
+  if (found != m_statements.end()) return found->second.get();
+
+  // UPDATE t SET c = ? WHERE key = ? AND <c as bytes> <=> ?: the bytes of a
+  // text column in utf8mb4, the one the old value was read in, so that a
+  // change of case or of trailing blanks is seen whatever the collation.
+  std::string sql = "UPDATE " + m_table.sqlName() + " SET ";
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    sql += (i ? ", " : "") + mariadbIdentifier(m_table.columns()[columns[i]].name) + " = ?";
+  sql += " WHERE ";
+  for (std::size_t i = 0; i < m_table.key().size(); ++i)
+    sql +=
+        (i ? " AND " : "") + mariadbIdentifier(m_table.columns()[m_table.key()[i]].name) + " = ?";
+  for (int column : columns) {
+    const std::string name = mariadbIdentifier(m_table.columns()[column].name);
+    sql += " AND " +
+           (m_binary[column] ? name : "CAST(CONVERT(" + name + " USING utf8mb4) AS BINARY)") +
+           " <=> ?";
+  }
+  MysqlStatementPtr statement(mysql_stmt_init(m_connection));
+  if (!statement) throw Error("Cannot prepare the update of table " + m_table.name());
+  if (mysql_stmt_prepare(statement.get(), sql.data(), sql.size()) != 0)
+    throw Error("Cannot prepare the update of table " + m_table.name() + ": " +
+                mariadbMessage(statement.get()));
+  return m_statements.emplace(columns, std::move(statement)).first->second.get();
+}
+
+std::string MariadbRowWriter::describeKey(const std::vector<std::string>& key) const {
+  std::string out;
+  for (std::size_t i = 0; i < m_table.key().size() && i < key.size(); ++i)
+    out += (i ? ", " : "") + m_table.columns()[m_table.key()[i]].name + "=" + key[i];
+  return out;
+}
+
+void MariadbRowWriter::beginTransaction() {
+  if (m_inTransaction) return;
+  execMariadb(m_connection, "START TRANSACTION",
+              "Cannot start a transaction on table " + m_table.name());
+  m_inTransaction = true;
+  m_rowsInTransaction = 0;
+  m_transactionStart = std::chrono::steady_clock::now();
+}
+
+void MariadbRowWriter::write(const std::vector<std::string>& key, std::vector<Change> changes) {
+  if (changes.empty()) return;
+  std::string keyText = describeKey(key);
+  const std::string where = "table " + m_table.name() + ", key " + keyText;
+  if (m_canceller && m_canceller->requested()) {
+    commitTransaction();
+    throw Cancelled("Cancelled before writing to " + where);
+  }
+  std::vector<int> columns;
+  for (const Change& change : changes) columns.push_back(change.column);
+  MYSQL_STMT* statement = statementFor(columns);
+
+  // New values, key values, old values.
+  std::vector<Parameter> parameters;
+  parameters.reserve(2 * changes.size() + key.size());
+  for (const Change& change : changes)
+    parameters.push_back({m_binary[change.column] ? Parameter::Kind::Bytes : Parameter::Kind::Text,
+                          change.newValue ? &*change.newValue : nullptr});
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const int column = m_table.key()[i];
+    parameters.push_back({m_table.columns()[column].integer ? Parameter::Kind::Integer
+                          : m_binary[column]                ? Parameter::Kind::Bytes
+                                                            : Parameter::Kind::Text,
+                          &key[i]});
+  }
+  for (const Change& change : changes)
+    parameters.push_back({Parameter::Kind::Bytes, change.oldValue ? &*change.oldValue : nullptr});
+  std::vector<MYSQL_BIND> binds(parameters.size());
+  for (std::size_t i = 0; i < parameters.size(); ++i) bind(binds[i], parameters[i]);
+
+  beginTransaction();
+  bool failed = mysql_stmt_bind_param(statement, binds.data()) != 0;
+  if (!failed) {
+    MariadbCanceller::Window window(m_canceller, m_connection);
+    failed = mysql_stmt_execute(statement) != 0;
+  }
+  if (failed) fail(mysql_stmt_errno(statement), mariadbMessage(statement), where);
+  if (mysql_stmt_affected_rows(statement) == 0) {
+    commitTransaction();
+    throw Error("Row changed by another user since it was read: " + where);
+  }
+  m_group.rowWritten(std::move(keyText));
+  if (++m_rowsInTransaction >= kTransactionRows ||
+      std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
+    commitTransaction();
+}
+
+bool MariadbRowWriter::rollsBackOnTimeout() {
+  if (!m_rollbackOnTimeout) {
+    m_rollbackOnTimeout = true;  // the safe assumption when the server does not say
+    try {
+      MysqlResultPtr shown = queryMariadb(m_connection, "SELECT @@innodb_rollback_on_timeout", "");
+      if (MYSQL_ROW row = mysql_fetch_row(shown.get()))
+        m_rollbackOnTimeout = row[0] && std::string(row[0]) != "0";
+    } catch (const Error&) {
+    }
+  }
+  return *m_rollbackOnTimeout;
+}
+
+void MariadbRowWriter::fail(unsigned int error, const std::string& message,
+                            const std::string& where) {
+  // A lost connection, a deadlock (and, where the server is set so, a lock
+  // wait time-out) take the whole open transaction with them; any other
+  // failure undoes the statement alone, and the rows before it are kept.
+  std::string lost;
+  if (mariadbConnectionLost(error) || error == ER_LOCK_DEADLOCK ||
+      (error == ER_LOCK_WAIT_TIMEOUT && rollsBackOnTimeout())) {
+    if (m_inTransaction && !mariadbConnectionLost(error)) mysql_rollback(m_connection);
+    m_inTransaction = false;
+    lost = m_group.rolledBack();
+  } else {
+    commitTransaction();
+  }
+  if (m_canceller && m_canceller->interrupted(error))
+    throw Cancelled("Cancelled while writing to " + where + lost);
+  if (error == ER_LOCK_WAIT_TIMEOUT) {
+    const long long seconds = [this] {
+      try {
+        MysqlResultPtr shown =
+            queryMariadb(m_connection, "SELECT @@SESSION.innodb_lock_wait_timeout", "");
+        MYSQL_ROW row = mysql_fetch_row(shown.get());
+        return row && row[0] ? std::atoll(row[0]) : 0LL;
+      } catch (const Error&) {
+        return 0LL;
+      }
+    }();
+    throw Error("Cannot write to " + where +
+                ": another session held a lock on the row (or its table) for longer than the "
+                "lock timeout of " +
+                (seconds > 0 ? std::to_string(seconds) + (seconds == 1 ? " second" : " seconds")
+                             : std::string("the session")) +
+                "; end that session's transaction, or set a longer Lock Timeout (in seconds) in "
+                "the connection string" +
+                lost);
+  }
+  throw Error("Cannot write to " + where + ": " + message + lost);
+}
+
+void MariadbRowWriter::commit() { commitTransaction(); }
+
+void MariadbRowWriter::commitTransaction() {
+  if (!m_inTransaction) return;
+  m_inTransaction = false;
+  if (mysql_real_query(m_connection, "COMMIT", 6) != 0) {
+    // A commit the server refused rolled the rows back; one whose answer
+    // never came may or may not have been carried out.
+    const unsigned int error = mysql_errno(m_connection);
+    const std::string message = mariadbMessage(m_connection);
+    throw Error("Cannot commit the rows written to table " + m_table.name() + ": " + message +
+                (error == CR_SERVER_LOST ? m_group.unconfirmed() : m_group.rolledBack()));
+  }
+  m_group.committed();
+}
+
+}  // namespace rowsmith::db
