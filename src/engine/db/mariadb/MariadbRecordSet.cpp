@@ -54,7 +54,10 @@ MYSQL_FIELD typeOnly(const MYSQL_FIELD& field) {
 
 MariadbRecordSet::MariadbRecordSet(MYSQL* writer, MysqlPtr reader, const std::string& sql,
                                    bool countRecords, std::shared_ptr<MariadbCanceller> canceller)
-    : m_reader(std::move(reader)), m_canceller(std::move(canceller)), m_countRecords(countRecords) {
+    : m_reader(std::move(reader)),
+      m_control(writer),
+      m_canceller(std::move(canceller)),
+      m_countRecords(countRecords) {
   try {
     refuseIfCancelled("Cancelled before the query was opened");
     prepare(writer, trimmed(sql));
@@ -360,9 +363,14 @@ void MariadbRecordSet::moveNext() {
   fetchRow();
 }
 
-void MariadbRecordSet::endReading() {
-  // Freeing an unfinished result reads the rest of it; the snapshot ends
-  // with the transaction.
+void MariadbRecordSet::endReading(bool stopServer) {
+  // Freeing an unfinished result reads the rest of it: for a large result
+  // left early, the server is told to stop sending it first.
+  if (stopServer && m_result) {
+    const std::string kill = "KILL QUERY " + std::to_string(mysql_thread_id(m_reader.get()));
+    if (mysql_real_query(m_control, kill.data(), kill.size()) == 0)
+      mysql_free_result(mysql_store_result(m_control));
+  }
   m_result.reset();
   m_row = nullptr;
   m_lengths = nullptr;
@@ -374,13 +382,14 @@ void MariadbRecordSet::moveFirst() {
   if (!m_eof) writeCurrentRow();
   // Read again from a fresh snapshot that sees the rows written so far.
   if (m_writer) m_writer->commit();
-  endReading();
+  endReading(false);
   execMariadb(m_reader.get(), "COMMIT", "Cannot read the query again");
   startReading();
 }
 
 void MariadbRecordSet::close() {
   if (!m_open) return;
+  const bool rowsLeft = !m_eof;
   m_open = false;
   m_eof = true;
   clearRow();  // the current row's writes are discarded
@@ -391,7 +400,7 @@ void MariadbRecordSet::close() {
     failure = std::current_exception();
   }
   m_writer.reset();
-  endReading();
+  endReading(rowsLeft);
   m_reader.reset();  // ends the reading transaction
   if (failure) std::rethrow_exception(failure);
 }

@@ -79,9 +79,12 @@ class MariadbRecordSet : public RecordSet {
   void refuseIfCancelled(const std::string& context) const;
   void writeCurrentRow();
   void clearRow();
-  void endReading();
+  // Drops the result; `stopServer` first stops the server sending the rows
+  // not read yet (there are some).
+  void endReading(bool stopServer);
 
   MysqlPtr m_reader;
+  MYSQL* m_control;  // the user's connection: writes, catalog, stopping a read
   std::shared_ptr<MariadbCanceller> m_canceller;
   std::string m_statement;
   bool m_countRecords = true;
