@@ -203,6 +203,27 @@ TEST_P(MariadbBackend, RowsAreFoundByPrimaryOrUniqueNotNullKey) {
                 " (code) is not part of the result");
 }
 
+// Keys that a floating-point comparison would confuse (neighbouring large
+// DECIMAL and BIGINT UNSIGNED values) still pick out exactly one row.
+TEST_P(MariadbBackend, KeysNearEachOtherPickOutTheirOwnRow) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"DECIMAL(30,10)", {"12345678901234567890.1234567890", "12345678901234567890.1234567891"}},
+      {"BIGINT UNSIGNED", {"18446744073709551614", "18446744073709551615"}},
+  };
+  for (const auto& [type, keys] : cases) {
+    SCOPED_TRACE(type);
+    const auto name = table("near", std::string("k ") + type + " PRIMARY KEY, a VARCHAR(20)");
+    for (const auto& key : keys) execute("INSERT INTO " + name + " VALUES ('" + key + "', 'old')");
+    auto recordSet = connection().open("select * from " + name + " order by k", OpenOptions{});
+    ASSERT_EQ(readFieldText(*recordSet, 0), keys[0]);
+    recordSet->setValue(1, "new");
+    recordSet->moveNext();
+    recordSet->close();
+    EXPECT_EQ(readColumn(secondConnection(), "select a from " + name + " order by k"),
+              (Column{"new", "old"}));
+  }
+}
+
 // Another session's change that the column's collation calls equal (a
 // change of case, of trailing blanks) is still a change: it is not
 // overwritten.
@@ -280,6 +301,48 @@ TEST_P(MariadbBackend, LockedRowTimesOutOrIsCancelled) {
   recordSet.reset();
   locker->execute("ROLLBACK");
   EXPECT_EQ(columnA(name), (Column{"m1", "a2", "a3"}));
+}
+
+// A user's statement runs in a READ ONLY transaction: a function it calls
+// cannot write either.
+TEST_P(MariadbBackend, StatementCallingAWritingFunctionIsRefused) {
+  const auto name = table("ro", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+  const auto function = uniqueName("writes");
+  execute("CREATE FUNCTION " + function +
+          "() RETURNS INTEGER MODIFIES SQL DATA BEGIN INSERT INTO " + name +
+          " VALUES (9, 'z'); RETURN 1; END");
+  runAtEnd("DROP FUNCTION " + function);
+  EXPECT_THAT(errorOf([&] { connection().open("select " + function + "()", OpenOptions{}); }),
+              HasSubstr("READ ONLY transaction"));
+  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name), (Column{"0"}));
+}
+
+// The connection lost in the middle of a transaction of rows: the error
+// names the row in hand and says that the rows written since the last
+// commit were rolled back with it, as the server did.
+TEST_P(MariadbBackend, LostConnectionReportsTheRowsRolledBack) {
+  const auto name = uniqueName("lost");
+  secondConnection().execute("CREATE TABLE " + name + " (id INTEGER PRIMARY KEY, a VARCHAR(20))");
+  secondConnection().execute("INSERT INTO " + name + " VALUES (1, 'a1'), (2, 'a2'), (3, 'a3')");
+  const auto marker = uniqueName("session");
+  execute("CREATE TABLE " + marker + " SELECT connection_id() AS id");
+  const auto session = readColumn(secondConnection(), "select id from " + marker)[0].value();
+  secondConnection().execute("DROP TABLE " + marker);
+
+  auto recordSet = connection().open("select * from " + name + " order by id", OpenOptions{});
+  for (int row = 1; row <= 2; ++row) {
+    recordSet->setValue(1, "n" + std::to_string(row));
+    recordSet->moveNext();
+  }
+  secondConnection().execute("KILL " + session);
+  recordSet->setValue(1, "n3");
+  EXPECT_THAT(errorOf([&] { recordSet->moveNext(); }),
+              AllOf(HasSubstr("Cannot write to table " + name + ", key id=3: "),
+                    HasSubstr("; no row was kept: the 2 rows written were rolled back")));
+  recordSet.reset();
+  EXPECT_EQ(readColumn(secondConnection(), "select a from " + name + " order by id"),
+            (Column{"a1", "a2", "a3"}));
+  secondConnection().execute("DROP TABLE " + name);
 }
 
 }  // namespace rowsmith::db::testing

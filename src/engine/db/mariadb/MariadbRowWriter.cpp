@@ -89,9 +89,11 @@ MYSQL_STMT* MariadbRowWriter::statementFor(const std::vector<int>& columns) {
   for (std::size_t i = 0; i < columns.size(); ++i)
     sql += (i ? ", " : "") + mariadbIdentifier(m_table.columns()[columns[i]].name) + " = ?";
   sql += " WHERE ";
-  for (std::size_t i = 0; i < m_table.key().size(); ++i)
-    sql +=
-        (i ? " AND " : "") + mariadbIdentifier(m_table.columns()[m_table.key()[i]].name) + " = ?";
+  for (std::size_t i = 0; i < m_table.key().size(); ++i) {
+    const auto& column = m_table.columns()[m_table.key()[i]];
+    sql += (i ? " AND " : "") + mariadbIdentifier(column.name) +
+           (column.decimal ? " = CAST(? AS DECIMAL(65,30))" : " = ?");
+  }
   for (int column : columns) {
     const std::string name = mariadbIdentifier(m_table.columns()[column].name);
     sql += " AND " +

@@ -44,12 +44,14 @@ MariadbTableInfo MariadbTableInfo::load(MYSQL* connection, const std::string& da
   MysqlResultPtr columns = queryMariadb(
       connection,
       "SELECT COLUMN_NAME, EXTRA REGEXP 'VIRTUAL|STORED|PERSISTENT', DATA_TYPE IN ('tinyint', "
-      "'smallint', 'mediumint', 'int', 'bigint') FROM information_schema.COLUMNS" +
+      "'smallint', 'mediumint', 'int', 'bigint'), DATA_TYPE = 'decimal' FROM "
+      "information_schema.COLUMNS" +
           where + " ORDER BY ORDINAL_POSITION",
       context);
   while ((row = mysql_fetch_row(columns.get())))
     info.m_columns.push_back(Column{row[0] ? row[0] : "", row[1] && std::string(row[1]) == "1",
-                                    row[2] && std::string(row[2]) == "1"});
+                                    row[2] && std::string(row[2]) == "1",
+                                    row[3] && std::string(row[3]) == "1"});
 
   // Unique indexes, the primary key first, and whether each column of them
   // is NOT NULL.

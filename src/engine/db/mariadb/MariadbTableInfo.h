@@ -20,6 +20,9 @@ class MariadbTableInfo {
     bool generated = false;
     // An integer type: key values are sent as numbers.
     bool integer = false;
+    // A DECIMAL: key values are compared as exact decimals, not as the
+    // floating-point numbers a comparison with text would use.
+    bool decimal = false;
   };
 
   // Reads information_schema on `connection` for `database`.`table`;
