@@ -345,4 +345,29 @@ TEST_P(MariadbBackend, LostConnectionReportsTheRowsRolledBack) {
   secondConnection().execute("DROP TABLE " + name);
 }
 
+// A query that waits for another session's lock on its table is
+// interrupted by a cancel and ends as cancelled. It waits without limit:
+// only the cancel can end the wait.
+TEST_P(MariadbBackend, CancelInterruptsAQueryThatWaits) {
+  const auto name = table("wait", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+  auto locker = connect(m_connectionString);
+  locker->execute("LOCK TABLES " + name + " WRITE");
+  auto patient = connect(m_connectionString + ";Lock Timeout=0");
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    patient->cancel();
+  });
+  bool cancelled = false;
+  try {
+    patient->open("select * from " + name, OpenOptions{});
+  } catch (const Cancelled&) {
+    cancelled = true;
+  } catch (const Error& e) {
+    ADD_FAILURE() << e.what();
+  }
+  canceller.join();
+  locker->execute("UNLOCK TABLES");
+  EXPECT_TRUE(cancelled);
+}
+
 }  // namespace rowsmith::db::testing

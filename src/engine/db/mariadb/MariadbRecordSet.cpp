@@ -85,7 +85,13 @@ void MariadbRecordSet::prepare(MYSQL* writer, const std::string& sql) {
   // where its columns come from.
   MysqlStatementPtr statement(mysql_stmt_init(m_reader.get()));
   if (!statement) throw Error("Cannot open the query: out of memory");
-  if (mysql_stmt_prepare(statement.get(), sql.data(), sql.size()) != 0) {
+  // Preparing waits for the locks of the tables read (another session's
+  // LOCK TABLES or ALTER TABLE): a cancel may interrupt it.
+  const bool prepared = [&] {
+    MariadbCanceller::Window window(m_canceller.get(), m_reader.get());
+    return mysql_stmt_prepare(statement.get(), sql.data(), sql.size()) == 0;
+  }();
+  if (!prepared) {
     const std::string message = mariadbMessage(statement.get());
     // A second statement or a write is refused in Rowsmith's words.
     ReadOnlyStatement::requireSingleSelect(sql);
@@ -139,7 +145,10 @@ void MariadbRecordSet::plan(MYSQL* writer, MYSQL_RES* metadata) {
     return;
   }
   const auto [database, tableName] = *tables.begin();
-  MariadbTableInfo table = MariadbTableInfo::load(writer, database, tableName);
+  MariadbTableInfo table = [&] {
+    MariadbCanceller::Window window(m_canceller.get(), writer);
+    return MariadbTableInfo::load(writer, database, tableName);
+  }();
   if (!table.isBaseTable()) {
     m_whyReadOnly = tableName + " is a view; write to its table instead";
     return;
