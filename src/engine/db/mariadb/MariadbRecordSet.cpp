@@ -362,7 +362,7 @@ void MariadbRecordSet::writeCurrentRow() {
   // Whatever happens, these writes are done with: a failed row keeps its old values.
   std::fill(m_pendingSet.begin(), m_pendingSet.end(), 0);
   m_hasPending = false;
-  m_writer->write(key, std::move(changes));
+  m_writer->write(std::move(key), std::move(changes));
 }
 
 void MariadbRecordSet::moveNext() {
@@ -370,6 +370,9 @@ void MariadbRecordSet::moveNext() {
   writeCurrentRow();
   ++m_rowNumber;
   fetchRow();
+  // The writes of the last rows are made now, so that their errors come
+  // from moving past them, as for every other row.
+  if (m_eof && m_writer) m_writer->flush();
 }
 
 void MariadbRecordSet::endReading(bool stopServer) {

@@ -3,6 +3,7 @@
 #include <errmsg.h>
 #include <mysqld_error.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "common/Error.h"
 #include "engine/db/mariadb/MariadbCanceller.h"
 #include "engine/db/mariadb/MariadbError.h"
+#include "engine/db/mariadb/MariadbGroupStatement.h"
 
 namespace rowsmith::db {
 
@@ -19,6 +21,12 @@ namespace {
 // Limits of one transaction of rows.
 constexpr auto kTransactionTime = std::chrono::milliseconds(1000);
 constexpr int kTransactionRows = 50000;
+// Rows written by one statement at most, and about the most bytes of
+// values (well below the server's smallest usual max_allowed_packet).
+constexpr long long kGroupRows = 10000;
+constexpr std::size_t kGroupBytes = 4 << 20;
+// Rows written one by one at the start of a run.
+constexpr long long kSingleRows = 16;
 
 // One parameter of a prepared UPDATE and the storage its binding points to.
 struct Parameter {
@@ -69,7 +77,9 @@ MariadbRowWriter::MariadbRowWriter(MYSQL* connection, MariadbTableInfo table,
     : m_connection(connection),
       m_canceller(canceller),
       m_table(std::move(table)),
-      m_binary(std::move(binary)) {
+      m_binary(std::move(binary)),
+      m_valuesLists(std::string(mysql_get_server_info(connection)).find("MariaDB") !=
+                    std::string::npos) {
   m_binary.resize(m_table.columns().size(), false);
 }
 
@@ -124,11 +134,108 @@ void MariadbRowWriter::beginTransaction() {
   m_transactionStart = std::chrono::steady_clock::now();
 }
 
-void MariadbRowWriter::write(const std::vector<std::string>& key, std::vector<Change> changes) {
+void MariadbRowWriter::write(std::vector<std::string> key, std::vector<Change> changes) {
   if (changes.empty()) return;
+  // A cancel keeps the rows moved past and drops the row in hand.
+  if (m_canceller && m_canceller->requested()) {
+    flush();
+    commitTransaction();
+    throw Cancelled("Cancelled before writing to table " + m_table.name() + ", key " +
+                    describeKey(key));
+  }
+  for (const std::string& part : key) m_bufferedBytes += part.size();
+  for (const Change& change : changes)
+    m_bufferedBytes += 2 * (change.newValue ? change.newValue->size() : 0) +
+                       2 * (change.oldValue ? change.oldValue->size() : 0) + 16;
+  m_rows.push_back(MariadbRowChanges{std::move(key), std::move(changes)});
+  // The first rows go one by one, then groups double up to their size: a
+  // short run, and a fault in its first rows, is reported on moving past
+  // its row, as rows written one by one would be.
+  const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
+  if (static_cast<long long>(m_rows.size()) >= limit || m_bufferedBytes >= kGroupBytes) flush();
+}
+
+void MariadbRowWriter::flush() {
+  if (m_rows.empty()) return;
+  std::vector<MariadbRowChanges> rows;
+  rows.swap(m_rows);
+  m_bufferedBytes = 0;
+  m_rowsApplied += static_cast<long long>(rows.size());
+  // The rows are moved past: a cancel asked for meanwhile still writes them.
+  if (rows.size() > 1 && writeGroup(rows)) return;
+  for (const MariadbRowChanges& row : rows) writeRow(row, true);
+}
+
+void MariadbRowWriter::exec(const std::string& sql, const std::string& context) {
+  if (mysql_real_query(m_connection, sql.data(), sql.size()) == 0) return;
+  const unsigned int error = mysql_errno(m_connection);
+  const std::string message = mariadbMessage(m_connection);
+  // A lost connection, or a deadlock, takes the open transaction with it.
+  if (mariadbConnectionLost(error) || error == ER_LOCK_DEADLOCK) {
+    m_inTransaction = false;
+    throw Error(context + ": " + message + m_group.rolledBack());
+  }
+  throw Error(context + ": " + message);
+}
+
+bool MariadbRowWriter::writeGroup(const std::vector<MariadbRowChanges>& rows) {
+  beginTransaction();
+  const std::string where = "table " + m_table.name();
+  std::map<std::vector<int>, std::vector<const MariadbRowChanges*>> groups;
+  for (const MariadbRowChanges& row : rows) {
+    std::vector<int> columns;
+    for (const Change& change : row.changes) columns.push_back(change.column);
+    groups[columns].push_back(&row);
+  }
+  exec("SAVEPOINT rowsmith_group", "Cannot write to " + where);
+  bool applied = true;
+  for (const auto& [columns, members] : groups) {
+    const std::string sql = MariadbGroupStatement::build(m_connection, m_table, m_binary, columns,
+                                                         members, m_valuesLists);
+    bool failed = false;
+    {
+      MariadbCanceller::Window window(m_canceller, m_connection);
+      failed = mysql_real_query(m_connection, sql.data(), sql.size()) != 0;
+    }
+
+    if (failed) {
+      const unsigned int error = mysql_errno(m_connection);
+      // Lost with the transaction: the group's rows were moved past too.
+      if (mariadbConnectionLost(error) || error == ER_LOCK_DEADLOCK ||
+          (error == ER_LOCK_WAIT_TIMEOUT && rollsBackOnTimeout())) {
+        const std::string message = mariadbMessage(m_connection);
+        if (!mariadbConnectionLost(error)) mysql_rollback(m_connection);
+        m_inTransaction = false;
+        m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
+        throw Error("Cannot write to " + where + ": " + message + m_group.rolledBack());
+      }
+      applied = false;
+      break;
+    }
+    if (mysql_affected_rows(m_connection) != static_cast<my_ulonglong>(members.size())) {
+      applied = false;
+      break;
+    }
+  }
+  if (applied) {
+    exec("RELEASE SAVEPOINT rowsmith_group", "Cannot write to " + where);
+    m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
+    m_rowsInTransaction += static_cast<int>(rows.size());
+    if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+    return true;
+  }
+  // Row by row again, from before the group, to find the row to report.
+  exec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
+  exec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
+  return false;
+}
+
+void MariadbRowWriter::writeRow(const MariadbRowChanges& row, bool replaying) {
+  const std::vector<std::string>& key = row.key;
+  const std::vector<Change>& changes = row.changes;
   std::string keyText = describeKey(key);
   const std::string where = "table " + m_table.name() + ", key " + keyText;
-  if (m_canceller && m_canceller->requested()) {
+  if (!replaying && m_canceller && m_canceller->requested()) {
     commitTransaction();
     throw Cancelled("Cancelled before writing to " + where);
   }
@@ -166,9 +273,11 @@ void MariadbRowWriter::write(const std::vector<std::string>& key, std::vector<Ch
     throw Error("Row changed by another user since it was read: " + where);
   }
   m_group.rowWritten(std::move(keyText));
-  if (++m_rowsInTransaction >= kTransactionRows ||
-      std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime)
-    commitTransaction();
+  if (++m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
+}
+
+bool MariadbRowWriter::commitDue() const {
+  return std::chrono::steady_clock::now() - m_transactionStart >= kTransactionTime;
 }
 
 bool MariadbRowWriter::rollsBackOnTimeout() {
@@ -223,7 +332,10 @@ void MariadbRowWriter::fail(unsigned int error, const std::string& message,
   throw Error("Cannot write to " + where + ": " + message + lost);
 }
 
-void MariadbRowWriter::commit() { commitTransaction(); }
+void MariadbRowWriter::commit() {
+  flush();
+  commitTransaction();
+}
 
 void MariadbRowWriter::commitTransaction() {
   if (!m_inTransaction) return;

@@ -8,6 +8,7 @@
 
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/mariadb/MariadbHandles.h"
+#include "engine/db/mariadb/MariadbRowChanges.h"
 #include "engine/db/mariadb/MariadbTableInfo.h"
 
 namespace rowsmith::db {
@@ -24,11 +25,17 @@ class MariadbCanceller;
 // ..."). The connection reports the rows an UPDATE found, so a row that
 // already holds its new value is no conflict.
 //
-// Rows are written one statement each (a prepared UPDATE per set of changed
-// columns) inside transactions of at most about a second of work: a failed
-// statement undoes itself alone, so the rows before the failing one are
-// committed before its error is raised, and a killed process leaves a prefix
-// of the visited rows written, each row wholly. A failure that loses the
+// Rows are buffered and written a group at a time (up to 10,000 rows, fewer
+// at the start of a run) by one UPDATE per set of changed columns that joins
+// the table with the rows' keys, old and new values (MariadbGroupStatement);
+// the group is right when the server found as many rows as it holds.
+// Otherwise, or when the server refuses it, the group is rolled back to its
+// savepoint and written again row by row (a prepared UPDATE each), so that
+// the row reported and the rows kept are exactly those of row-by-row
+// writing: a failed statement undoes itself alone, and the rows before the
+// failing one are committed before its error is raised. Rows are grouped
+// into transactions of at most about a second of work, so a killed process
+// leaves a prefix of the visited rows written, each row wholly. A failure that loses the
 // whole open transaction (a lost connection, a deadlock, a failed commit)
 // says so and names the last row kept (CommitGroup).
 //
@@ -49,24 +56,30 @@ class MariadbRowWriter {
   MariadbRowWriter(const MariadbRowWriter&) = delete;
   MariadbRowWriter& operator=(const MariadbRowWriter&) = delete;
 
-  struct Change {
-    int column;  // index into the table's columns
-    std::optional<std::string> newValue;
-    std::optional<std::string> oldValue;  // as read, the server's text
-  };
+  using Change = MariadbColumnChange;
 
-  // Writes one row. `key` holds the key values as read, in key order.
-  // Raises rowsmith::Error when the row changed since it was read or the
-  // database refuses the write; the rows written before are committed by
-  // then.
-  void write(const std::vector<std::string>& key, std::vector<Change> changes);
+  // Writes one row, or buffers it for the next group. `key` holds the key
+  // values as read, in key order. Raises rowsmith::Error when a row changed
+  // since it was read or the database refuses the write; the rows written
+  // before are committed by then.
+  void write(std::vector<std::string> key, std::vector<Change> changes);
+  // Writes the buffered rows, as write() does.
+  void flush();
 
-  // Commits the rows written so far.
+  // Writes the buffered rows and commits the rows written so far.
   void commit();
 
  private:
   MYSQL_STMT* statementFor(const std::vector<int>& columns);
+  // One row on its own; `replaying` writes it even when a cancel was asked
+  // for (a row of a group that was moved past).
+  void writeRow(const MariadbRowChanges& row, bool replaying);
+  // The group as one statement per set of columns; false when it must be
+  // written again row by row (it is rolled back by then).
+  bool writeGroup(const std::vector<MariadbRowChanges>& rows);
+  void exec(const std::string& sql, const std::string& context);
   void beginTransaction();
+  bool commitDue() const;
   void commitTransaction();
   std::string describeKey(const std::vector<std::string>& key) const;
   bool rollsBackOnTimeout();
@@ -76,7 +89,11 @@ class MariadbRowWriter {
   MariadbCanceller* m_canceller;
   MariadbTableInfo m_table;
   std::vector<bool> m_binary;
+  bool m_valuesLists;  // the server reads a VALUES list after UNION ALL
   std::map<std::vector<int>, MysqlStatementPtr> m_statements;
+  std::vector<MariadbRowChanges> m_rows;  // buffered, not yet written
+  std::size_t m_bufferedBytes = 0;
+  long long m_rowsApplied = 0;
   bool m_inTransaction = false;
   std::chrono::steady_clock::time_point m_transactionStart;
   int m_rowsInTransaction = 0;
