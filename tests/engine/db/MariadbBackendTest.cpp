@@ -430,4 +430,38 @@ TEST_P(MariadbBackend, GroupStatementWritesExactlyTheUnchangedRows) {
   }
 }
 
+// A cancel while a group waits for a locked row: the rows of the group
+// before that row are written, that row and the rows after it are not, and
+// the run ends as cancelled.
+TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
+  const auto name = table("gw", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+  execute("INSERT INTO " + name +
+          " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+          "WHERE i < 100) SELECT i, 'old' FROM n");
+  auto locker = connect(m_connectionString);
+  locker->execute("START TRANSACTION");
+  locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    connection().cancel();
+  });
+  auto recordSet = connection().open("select * from " + name + " order by id", OpenOptions{});
+  std::string outcome;
+  try {
+    for (; !recordSet->eof(); recordSet->moveNext()) recordSet->setValue(1, "new");
+  } catch (const Cancelled& e) {
+    outcome = e.what();
+  } catch (const Error& e) {
+    outcome = std::string("error: ") + e.what();
+  }
+  canceller.join();
+  recordSet.reset();
+  locker->execute("ROLLBACK");
+  EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
+  EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+}
+
 }  // namespace rowsmith::db::testing

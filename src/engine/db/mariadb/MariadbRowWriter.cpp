@@ -163,6 +163,27 @@ void MariadbRowWriter::flush() {
   m_rowsApplied += static_cast<long long>(rows.size());
   // The rows are moved past: a cancel asked for meanwhile still writes them.
   if (rows.size() > 1 && writeGroup(rows)) return;
+  // A group that a cancel interrupted while it waited for a lock: the rows
+  // before the locked one are written, and the locked one waits no longer
+  // than a second, which then ends the run as cancelled.
+  std::optional<std::string> waitAfterCancel;
+  if (m_canceller && m_canceller->requested()) {
+    try {
+      MysqlResultPtr shown =
+          queryMariadb(m_connection, "SELECT @@SESSION.innodb_lock_wait_timeout", "");
+      if (MYSQL_ROW row = mysql_fetch_row(shown.get()); row && row[0]) waitAfterCancel = row[0];
+      execMariadb(m_connection, "SET SESSION innodb_lock_wait_timeout = 1", "");
+    } catch (const Error&) {
+    }
+  }
+  struct Restore {
+    MYSQL* connection;
+    const std::optional<std::string>& wait;
+    ~Restore() {
+      const std::string sql = "SET SESSION innodb_lock_wait_timeout = " + wait.value_or("");
+      if (wait) mysql_real_query(connection, sql.data(), sql.size());
+    }
+  } restore{m_connection, waitAfterCancel};
   for (const MariadbRowChanges& row : rows) writeRow(row, true);
 }
 
@@ -307,7 +328,8 @@ void MariadbRowWriter::fail(unsigned int error, const std::string& message,
   } else {
     commitTransaction();
   }
-  if (m_canceller && m_canceller->interrupted(error))
+  if (m_canceller && (m_canceller->interrupted(error) ||
+                      (m_canceller->requested() && error == ER_LOCK_WAIT_TIMEOUT)))
     throw Cancelled("Cancelled while writing to " + where + lost);
   if (error == ER_LOCK_WAIT_TIMEOUT) {
     const long long seconds = [this] {
