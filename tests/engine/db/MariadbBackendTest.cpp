@@ -171,9 +171,14 @@ TEST_P(MariadbBackend, ConnectsByPortOrSocketAndNamesWhatFailed) {
   EXPECT_THAT(message, HasSubstr("Cannot connect to MariaDB, host 127.0.0.1, port " +
                                  env["MARIADB_PORT"] + ", database rowsmith, user nobody_here: "));
   EXPECT_THAT(message, Not(HasSubstr("s3cret-word")));
-  EXPECT_EQ(errorOf([&] { connect("Provider=MySQL;Server=127.0.0.1;Lock Timeout=soon"); }),
-            "Cannot connect to MySQL: Lock Timeout \"soon\" is not a number of seconds (0 waits "
-            "without limit)");
+  const std::pair<const char*, const char*> badValues[] = {
+      {"Provider=MySQL;Server=127.0.0.1;Lock Timeout=soon",
+       "Cannot connect to MySQL: Lock Timeout \"soon\" is not a number of seconds (0 waits "
+       "without limit)"},
+      {"Provider=MariaDB;Server=127.0.0.1;Port=70000",
+       "Cannot connect to MariaDB: Port \"70000\" is not a port number (1 to 65535)"},
+  };
+  for (const auto& [text, error] : badValues) EXPECT_EQ(errorOf([&] { connect(text); }), error);
 }
 
 // Rows are found by the primary key, or by a unique key over NOT NULL
@@ -462,6 +467,39 @@ TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
             (Column{"59"}));
   EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
             (Column{"59"}));
+}
+
+// A derived table or common table expression names itself as its columns'
+// table. Such a result never writes to a table that merely has that name,
+// nor through a derived table that joins the table with itself; one whose
+// name the database does not know opens read-only.
+TEST_P(MariadbBackend, DerivedTablesNeverWriteThroughTheirName) {
+  const auto emp = createKeyedTable({"x", "y"}, "emp");
+  const auto other = createKeyedTable({"o1", "o2"}, "other");
+  const std::string statements[] = {
+      "select * from (select id, a from " + emp + ") " + other,
+      "select * from (select t1.id, t2.a from " + emp + " t1 join " + emp +
+          " t2 on t2.id = t1.id + 1) " + emp,
+      "select * from (select id, a from " + emp + ") d",
+      "with c as (select id, a from " + emp + ") select * from c",
+  };
+  for (const std::string& sql : statements) {
+    SCOPED_TRACE(sql);
+    auto recordSet = connection().open(sql, OpenOptions{});
+    EXPECT_FALSE(recordSet->supportsUpdates());
+    EXPECT_FALSE(errorOf([&] { recordSet->setValue(1, "z"); }).empty());
+  }
+  EXPECT_EQ(columnA(emp), (Column{"x", "y"}));
+  EXPECT_EQ(columnA(other), (Column{"o1", "o2"}));
+
+  // Read under its own name, the table is written as usual.
+  auto recordSet = connection().open(
+      "select * from (select id, a from " + emp + ") " + emp + " order by id", OpenOptions{});
+  ASSERT_TRUE(recordSet->supportsUpdates());
+  recordSet->setValue(1, "z");
+  recordSet->moveNext();
+  recordSet->close();
+  EXPECT_EQ(columnA(emp), (Column{"z", "y"}));
 }
 
 }  // namespace rowsmith::db::testing

@@ -1,6 +1,7 @@
 #include "engine/db/mariadb/MariadbConnectionInfo.h"
 
 #include <cctype>
+#include <charconv>
 #include <optional>
 
 #include "common/Error.h"
@@ -38,11 +39,12 @@ MariadbConnectionInfo::MariadbConnectionInfo(const ConnectionString& connectionS
   m_password = connectionString.get({"Password", "PWD"});
   const std::string port = connectionString.get({"Port"});
   if (!port.empty()) {
-    const auto value = wholeSeconds(port);  // a plain whole number
-    if (port.find('.') != std::string::npos || !value || *value < 1 || *value > 65535)
+    unsigned int value = 0;
+    const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (error != std::errc() || end != port.data() + port.size() || value < 1 || value > 65535)
       throw Error("Cannot connect to " + m_provider + ": Port \"" + port +
                   "\" is not a port number (1 to 65535)");
-    m_port = static_cast<unsigned int>(*value);
+    m_port = value;
   }
   if (const auto text = connectionString.get(kLockTimeoutKey); text && !text->empty()) {
     const auto seconds = wholeSeconds(*text);

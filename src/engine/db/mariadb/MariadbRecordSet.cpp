@@ -11,6 +11,7 @@
 
 #include "common/Error.h"
 #include "engine/db/api/ReadOnlyStatement.h"
+#include "engine/db/api/StatementTableReads.h"
 #include "engine/db/mariadb/MariadbError.h"
 #include "engine/db/mariadb/MariadbTableInfo.h"
 #include "engine/db/mariadb/MariadbTypes.h"
@@ -149,6 +150,12 @@ void MariadbRecordSet::plan(MYSQL* writer, MYSQL_RES* metadata) {
     MariadbCanceller::Window window(m_canceller.get(), writer);
     return MariadbTableInfo::load(writer, database, tableName);
   }();
+  if (!table.listed()) {
+    m_whyReadOnly = "its columns come from " + tableName +
+                    ", which is no table of the database (a derived table or a common table "
+                    "expression)";
+    return;
+  }
   if (!table.isBaseTable()) {
     m_whyReadOnly = tableName + " is a view; write to its table instead";
     return;
@@ -202,6 +209,22 @@ void MariadbRecordSet::plan(MYSQL* writer, MYSQL_RES* metadata) {
   }
   const std::string alias = keyed.front();
   m_keyOrdinals = keyOrdinals[alias];
+  // A derived table or common table expression reports itself as the table
+  // of its columns, under its own name: an appearance read without an alias
+  // may be one that merely carries the table's name. Unless every appearance
+  // has an alias of its own, the statement must read the table, by name,
+  // exactly as often as the result shows it.
+  if (aliases.count(tableName)) {
+    const int reads = StatementTableReads::count(m_statement, tableName, {},
+                                                 StatementTableReads::Reads::ColumnSources);
+    if (reads != static_cast<int>(aliases.size())) {
+      m_keyOrdinals.clear();
+      m_whyReadOnly = aliases.size() == 1 ? StatementTableReads::whyNotUpdatable(reads, tableName)
+                                          : "the query reads table " + tableName +
+                                                " in a way its columns do not show";
+      return;
+    }
+  }
 
   std::vector<bool> binary(table.columns().size(), false);
   for (std::size_t i = 0; i < m_fields.size(); ++i) {

@@ -70,6 +70,38 @@ void bind(MYSQL_BIND& out, Parameter& parameter) {
   out.length = &parameter.length;
 }
 
+// Shortens the session's lock wait time-out to a second until it goes.
+class ShortLockWaits {
+ public:
+  explicit ShortLockWaits(MYSQL* connection) : m_connection(connection) {}
+  ~ShortLockWaits() {
+    if (!m_saved) return;
+    const std::string sql = "SET SESSION innodb_lock_wait_timeout = " + *m_saved;
+    mysql_real_query(m_connection, sql.data(), sql.size());
+  }
+  ShortLockWaits(const ShortLockWaits&) = delete;
+  ShortLockWaits& operator=(const ShortLockWaits&) = delete;
+
+  void begin() {
+    if (m_saved) return;
+    try {
+      MysqlResultPtr shown =
+          queryMariadb(m_connection, "SELECT @@SESSION.innodb_lock_wait_timeout", "");
+      MYSQL_ROW row = mysql_fetch_row(shown.get());
+      if (!row || !row[0]) return;
+      const std::string saved = row[0];
+      execMariadb(m_connection, "SET SESSION innodb_lock_wait_timeout = 1", "");
+      m_saved = saved;
+    } catch (const Error&) {
+      // The wait keeps its length; the run still ends as cancelled.
+    }
+  }
+
+ private:
+  MYSQL* m_connection;
+  std::optional<std::string> m_saved;
+};
+
 }  // namespace
 
 MariadbRowWriter::MariadbRowWriter(MYSQL* connection, MariadbTableInfo table,
@@ -161,29 +193,14 @@ void MariadbRowWriter::flush() {
   rows.swap(m_rows);
   m_bufferedBytes = 0;
   m_rowsApplied += static_cast<long long>(rows.size());
-  // The rows are moved past: a cancel asked for meanwhile still writes them.
+  // The rows are moved past: a cancel asked for meanwhile still writes
+  // them, but a row that waits for a lock then waits no longer than a
+  // second, which ends the run as cancelled.
+  ShortLockWaits shortWaits(m_connection);
+  const auto cancelled = [this] { return m_canceller && m_canceller->requested(); };
+  if (cancelled()) shortWaits.begin();
   if (rows.size() > 1 && writeGroup(rows)) return;
-  // A group that a cancel interrupted while it waited for a lock: the rows
-  // before the locked one are written, and the locked one waits no longer
-  // than a second, which then ends the run as cancelled.
-  std::optional<std::string> waitAfterCancel;
-  if (m_canceller && m_canceller->requested()) {
-    try {
-      MysqlResultPtr shown =
-          queryMariadb(m_connection, "SELECT @@SESSION.innodb_lock_wait_timeout", "");
-      if (MYSQL_ROW row = mysql_fetch_row(shown.get()); row && row[0]) waitAfterCancel = row[0];
-      execMariadb(m_connection, "SET SESSION innodb_lock_wait_timeout = 1", "");
-    } catch (const Error&) {
-    }
-  }
-  struct Restore {
-    MYSQL* connection;
-    const std::optional<std::string>& wait;
-    ~Restore() {
-      const std::string sql = "SET SESSION innodb_lock_wait_timeout = " + wait.value_or("");
-      if (wait) mysql_real_query(connection, sql.data(), sql.size());
-    }
-  } restore{m_connection, waitAfterCancel};
+  if (cancelled()) shortWaits.begin();
   for (const MariadbRowChanges& row : rows) writeRow(row, true);
 }
 

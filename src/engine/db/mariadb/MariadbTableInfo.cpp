@@ -36,7 +36,8 @@ MariadbTableInfo MariadbTableInfo::load(MYSQL* connection, const std::string& da
   MysqlResultPtr kind =
       queryMariadb(connection, "SELECT TABLE_TYPE FROM information_schema.TABLES" + where, context);
   MYSQL_ROW row = mysql_fetch_row(kind.get());
-  if (!row) throw Error(context + ": the database does not list it");
+  if (!row) return info;
+  info.m_listed = true;
   info.m_baseTable = row[0] && std::string(row[0]) == "BASE TABLE";
 
   // Generated columns say VIRTUAL, STORED or PERSISTENT in EXTRA (MySQL's

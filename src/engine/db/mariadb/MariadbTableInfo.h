@@ -26,10 +26,13 @@ class MariadbTableInfo {
   };
 
   // Reads information_schema on `connection` for `database`.`table`;
-  // raises rowsmith::Error on failure or when there is no such table.
+  // raises rowsmith::Error on failure. A name the database does not list
+  // (a derived table's or a common table expression's) gives a table that
+  // is not listed().
   static MariadbTableInfo load(MYSQL* connection, const std::string& database,
                                const std::string& table);
 
+  bool listed() const { return m_listed; }
   bool isBaseTable() const { return m_baseTable; }
   // `database`.`table`, quoted, for statements.
   const std::string& sqlName() const { return m_sqlName; }
@@ -43,6 +46,7 @@ class MariadbTableInfo {
   int find(const std::string& name) const;
 
  private:
+  bool m_listed = false;
   bool m_baseTable = false;
   std::string m_sqlName;
   std::string m_name;
