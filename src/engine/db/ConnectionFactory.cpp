@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "engine/db/DataLinkFile.h"
 #include "engine/db/api/ConnectionString.h"
+#include "engine/db/mariadb/MariadbConnection.h"
 #include "engine/db/odbc/OdbcConnection.h"
 #include "engine/db/postgres/PostgresConnection.h"
 #include "engine/db/sqlite/SqliteConnection.h"
@@ -14,8 +15,8 @@ namespace rowsmith::db {
 namespace {
 
 const char* const kKnownProviders =
-    "use Provider=SQLite, Provider=PostgreSQL or Provider=MSDASQL (ODBC), or FILE NAME= a data "
-    "link file";
+    "use Provider=SQLite, Provider=PostgreSQL, Provider=MySQL (or MariaDB) or Provider=MSDASQL "
+    "(ODBC), or FILE NAME= a data link file";
 
 bool equalsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
@@ -40,6 +41,8 @@ std::unique_ptr<Connection> connectTo(const std::string& text, const std::string
       return openSqliteConnection(connectionString);
     case Backend::PostgreSQL:
       return openPostgresConnection(connectionString);
+    case Backend::MariaDB:
+      return openMariadbConnection(connectionString);
     case Backend::Odbc:
       // The ODBC backend leaves "Provider=" out of what the driver sees.
       return openOdbcConnection(text);
@@ -66,6 +69,8 @@ Backend backendOf(const ConnectionString& connectionString) {
   }
   if (equalsNoCase(*provider, "SQLite")) return Backend::SQLite;
   if (equalsNoCase(*provider, "PostgreSQL")) return Backend::PostgreSQL;
+  if (equalsNoCase(*provider, "MySQL") || equalsNoCase(*provider, "MariaDB"))
+    return Backend::MariaDB;
   if (equalsNoCase(*provider, "MSDASQL") || strncasecmp(provider->c_str(), "MSDASQL.", 8) == 0)
     return Backend::Odbc;
   return Backend::UnknownProvider;

@@ -12,11 +12,12 @@ namespace rowsmith::db {
 // data link file ("File Name"), a backend named by "Provider" (MSDASQL for
 // ODBC), ODBC when there is no provider but a DSN, Driver or FILEDSN,
 // otherwise nothing known.
-enum class Backend { DataLinkFile, SQLite, PostgreSQL, Odbc, NoProvider, UnknownProvider };
+enum class Backend { DataLinkFile, SQLite, PostgreSQL, MariaDB, Odbc, NoProvider, UnknownProvider };
 Backend backendOf(const ConnectionString& connectionString);
 
 // Opens a connection from a connection string as the user typed it:
-// "Provider=SQLite;Data Source=PATH", "Provider=PostgreSQL;Host=...", ODBC
+// "Provider=SQLite;Data Source=PATH", "Provider=PostgreSQL;Host=...",
+// "Provider=MySQL;Server=..." (or "Provider=MariaDB;..."), ODBC
 // strings ("Provider=MSDASQL;...", or DSN=/Driver= without a provider), and
 // "FILE NAME=PATH" data link files. Raises rowsmith::Error saying what was
 // tried (provider and host or file, never the password).

@@ -85,7 +85,7 @@ TEST_P(BackendGroupSuite, ConflictInTheMiddleOfAGroupKeepsTheRowsBefore) {
   const auto table = createTable();
   for (const std::string order : {"", " order by id"}) {
     SCOPED_TRACE(order);
-    execute("UPDATE " + table + " SET a = 'a' || id");
+    execute("UPDATE " + table + " SET a = " + target().concat("'a'", "id"));
     const std::string message = writeAll("select * from " + table + order, [&](int id) {
       // Time for the open group to be committed, so that the other
       // connection need not wait for it.

@@ -68,8 +68,8 @@ TEST_F(ConnectionFactoryTest, UnusableStringsSayWhatIsKnown) {
     const auto message = errorOf([&] { connect(c.text); });
     EXPECT_THAT(message, HasSubstr(c.part));
     if (c.part.find("provider") != std::string::npos) {
-      EXPECT_THAT(message,
-                  AllOf(HasSubstr("SQLite"), HasSubstr("PostgreSQL"), HasSubstr("MSDASQL")));
+      EXPECT_THAT(message, AllOf(HasSubstr("SQLite"), HasSubstr("PostgreSQL"), HasSubstr("MySQL"),
+                                 HasSubstr("MSDASQL")));
     }
   }
 }

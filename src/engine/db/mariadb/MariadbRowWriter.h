@@ -1,0 +1,104 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/db/api/CommitGroup.h"
+#include "engine/db/mariadb/MariadbHandles.h"
+#include "engine/db/mariadb/MariadbRowChanges.h"
+#include "engine/db/mariadb/MariadbTableInfo.h"
+
+namespace rowsmith::db {
+
+class MariadbCanceller;
+
+// Writes the changed fields of rows into a table, each row found by its key
+// (see MariadbTableInfo), on the connection the user opened.
+//
+// Writes are optimistic: the UPDATE also requires each changed column to
+// still hold exactly the bytes that were read (compared as bytes, so that a
+// change of case or of trailing blanks counts), so a row someone else
+// changed since is left alone and reported ("Row changed by another user
+// ..."). The connection reports the rows an UPDATE found, so a row that
+// already holds its new value is no conflict.
+//
+// Rows are buffered and written a group at a time (up to 10,000 rows, fewer
+// at the start of a run) by one UPDATE per set of changed columns that joins
+// the table with the rows' keys, old and new values (MariadbGroupStatement);
+// the group is right when the server found as many rows as it holds.
+// Otherwise, or when the server refuses it, the group is rolled back to its
+// savepoint and written again row by row (a prepared UPDATE each), so that
+// the row reported and the rows kept are exactly those of row-by-row
+// writing: a failed statement undoes itself alone, and the rows before the
+// failing one are committed before its error is raised. Rows are grouped
+// into transactions of at most about a second of work, so a killed process
+// leaves a prefix of the visited rows written, each row wholly. A failure that loses the
+// whole open transaction (a lost connection, a deadlock, a failed commit)
+// says so and names the last row kept (CommitGroup).
+//
+// A row locked by another session is waited for up to the session's lock
+// timeout (innodb_lock_wait_timeout); then the write fails with a message
+// that names the row. A cancel (MariadbCanceller) ends the wait: the row in
+// hand keeps its old values, the rows before it are committed and
+// rowsmith::Cancelled is raised.
+//
+// Threading: used by the thread that owns the connection.
+class MariadbRowWriter {
+ public:
+  // `binary` tells, by index into the table's columns, which columns hold
+  // bytes (bound as such). `canceller` may be null.
+  MariadbRowWriter(MYSQL* connection, MariadbTableInfo table, std::vector<bool> binary,
+                   MariadbCanceller* canceller = nullptr);
+  ~MariadbRowWriter();
+  MariadbRowWriter(const MariadbRowWriter&) = delete;
+  MariadbRowWriter& operator=(const MariadbRowWriter&) = delete;
+
+  using Change = MariadbColumnChange;
+
+  // Writes one row, or buffers it for the next group. `key` holds the key
+  // values as read, in key order. Raises rowsmith::Error when a row changed
+  // since it was read or the database refuses the write; the rows written
+  // before are committed by then.
+  void write(std::vector<std::string> key, std::vector<Change> changes);
+  // Writes the buffered rows, as write() does.
+  void flush();
+
+  // Writes the buffered rows and commits the rows written so far.
+  void commit();
+
+ private:
+  MYSQL_STMT* statementFor(const std::vector<int>& columns);
+  // One row on its own; `replaying` writes it even when a cancel was asked
+  // for (a row of a group that was moved past).
+  void writeRow(const MariadbRowChanges& row, bool replaying);
+  // The group as one statement per set of columns; false when it must be
+  // written again row by row (it is rolled back by then).
+  bool writeGroup(const std::vector<MariadbRowChanges>& rows);
+  void exec(const std::string& sql, const std::string& context);
+  void beginTransaction();
+  bool commitDue() const;
+  void commitTransaction();
+  std::string describeKey(const std::vector<std::string>& key) const;
+  bool rollsBackOnTimeout();
+  [[noreturn]] void fail(unsigned int error, const std::string& message, const std::string& where);
+
+  MYSQL* m_connection;
+  MariadbCanceller* m_canceller;
+  MariadbTableInfo m_table;
+  std::vector<bool> m_binary;
+  bool m_valuesLists;  // the server reads a VALUES list after UNION ALL
+  std::map<std::vector<int>, MysqlStatementPtr> m_statements;
+  std::vector<MariadbRowChanges> m_rows;  // buffered, not yet written
+  std::size_t m_bufferedBytes = 0;
+  long long m_rowsApplied = 0;
+  bool m_inTransaction = false;
+  std::chrono::steady_clock::time_point m_transactionStart;
+  int m_rowsInTransaction = 0;
+  std::optional<bool> m_rollbackOnTimeout;
+  CommitGroup m_group;
+};
+
+}  // namespace rowsmith::db
