@@ -37,6 +37,18 @@ std::string serverSource() {
   return "Provider=MSDASQL;" + text + ";Lock Timeout=30";
 }
 
+// The same server reached natively, by its port.
+std::string nativeSource() {
+  const std::string path = std::string(ROWSMITH_MARIADB_DIR) + "/env";
+  std::ifstream in(path);
+  std::string port;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("MARIADB_PORT=", 0) == 0) port = line.substr(13);
+  if (port.empty()) throw Error("No test server: " + path + " is missing (run through ctest)");
+  return "Provider=MariaDB;Server=127.0.0.1;Port=" + port +
+         ";Database=rowsmith;User ID=root;Password=;Lock Timeout=30";
+}
+
 // A PHP string: its length in bytes, then the bytes.
 std::string s(const std::string& text) {
   return "s:" + std::to_string(text.size()) + ":\"" + text + "\";";
@@ -58,10 +70,11 @@ struct Value {
   std::string after;  // for an exact text
 };
 
-class SiteMoveMariadbTest : public ::testing::Test {
+// Through the ODBC driver and through the native backend.
+class SiteMoveMariadbTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    m_source = serverSource();
+    m_source = GetParam() == "Odbc" ? serverSource() : nativeSource();
     m_db = db::connect(m_source);
     m_prefix = "wp" + std::to_string(::getpid()) + "_";
   }
@@ -125,7 +138,7 @@ class SiteMoveMariadbTest : public ::testing::Test {
   wordmill::test::TempFolder m_dir;
 };
 
-TEST_F(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
+TEST_P(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
   const std::string logo = kOld + "/wp-content/uploads/2024/01/logo.png";
   const std::string widget = "a:2:{i:2;a:3:{s:3:\"url\";" + s(logo) + "s:5:\"title\";" +
                              s("Über uns — Café") +
@@ -216,6 +229,9 @@ TEST_F(SiteMoveMariadbTest, OptionsMetaAndPostsMoveAndStayValid) {
   EXPECT_EQ(dump(metaTable, "meta_value"), before[1]);
   EXPECT_EQ(dump(postsTable, "post_content"), before[2]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Providers, SiteMoveMariadbTest, ::testing::Values("Odbc", "Native"),
+                         [](const auto& suite) { return suite.param; });
 
 }  // namespace
 }  // namespace rowsmith

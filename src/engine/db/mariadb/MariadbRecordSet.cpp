@@ -232,6 +232,7 @@ void MariadbRecordSet::plan(MYSQL* writer, MYSQL_RES* metadata) {
     Field& field = m_fields[i];
     const std::string fieldAlias = text(fields[i].table, fields[i].table_length);
     const int column = table.find(text(fields[i].org_name, fields[i].org_name_length));
+    field.baseName = text(fields[i].org_name, fields[i].org_name_length);
     if (fieldAlias != alias)
       field.readOnlyMessage =
           "Column " + field.name + " comes from table " + tableName + " read as " + fieldAlias +
@@ -249,8 +250,43 @@ void MariadbRecordSet::plan(MYSQL* writer, MYSQL_RES* metadata) {
   }
   for (std::size_t k = 0; k < m_keyOrdinals.size(); ++k)
     binary[table.key()[k]] = MariadbTypes::isBinary(m_fields[m_keyOrdinals[k]].metadata);
+  m_tableSqlName = table.sqlName();
+  for (int k : table.key()) m_keyNames.push_back(table.columns()[k].name);
   m_writer = std::make_unique<MariadbRowWriter>(writer, std::move(table), std::move(binary),
                                                 m_canceller.get());
+}
+
+bool MariadbRecordSet::locateRow(RowLocation& where) {
+  checkRow("locate a row");
+  if (!m_writer) {
+    where = {};
+    where.table = m_whyReadOnly;
+    return false;
+  }
+  // Called for every row written while a journal is kept: the caller's
+  // strings are reused.
+  where.table.assign(m_tableSqlName);
+  where.keyColumns.resize(m_keyNames.size());
+  where.keyValues.resize(m_keyOrdinals.size());
+  for (std::size_t k = 0; k < m_keyNames.size(); ++k) where.keyColumns[k].assign(m_keyNames[k]);
+  for (std::size_t k = 0; k < m_keyOrdinals.size(); ++k) {
+    const int ordinal = m_keyOrdinals[k];
+    if (m_row[ordinal])
+      where.keyValues[k].assign(m_row[ordinal], m_lengths[ordinal]);
+    else
+      where.keyValues[k].clear();
+  }
+  return true;
+}
+
+std::string MariadbRecordSet::baseColumnName(int ordinal) const {
+  checkOrdinal(ordinal);
+  const Field& field = m_fields[ordinal];
+  return field.baseName.empty() ? field.name : field.baseName;
+}
+
+void MariadbRecordSet::setBeforeCommit(std::function<void()> hook) {
+  if (m_writer) m_writer->setBeforeCommit(std::move(hook));
 }
 
 void MariadbRecordSet::countRows() {

@@ -57,6 +57,9 @@ class MariadbRecordSet : public RecordSet {
   // Counted in the reading snapshot, so exactly the rows visited; -1 when
   // counting failed.
   long long recordCount() const override { return m_count; }
+  bool locateRow(RowLocation& where) override;
+  std::string baseColumnName(int ordinal) const override;
+  void setBeforeCommit(std::function<void()> hook) override;
 
  private:
   struct Field {
@@ -67,6 +70,8 @@ class MariadbRecordSet : public RecordSet {
     int column = -1;
     // Why the field cannot be written: the whole message.
     std::string readOnlyMessage;
+    // The column's name in its table, when it has one.
+    std::string baseName;
   };
 
   void prepare(MYSQL* writer, const std::string& sql);
@@ -91,6 +96,9 @@ class MariadbRecordSet : public RecordSet {
   std::vector<Field> m_fields;
   std::vector<int> m_keyOrdinals;
   std::unique_ptr<MariadbRowWriter> m_writer;
+  // The table written and its key's column names, to find a row again.
+  std::string m_tableSqlName;
+  std::vector<std::string> m_keyNames;
   std::string m_whyReadOnly;
 
   MysqlResultPtr m_result;

@@ -379,6 +379,12 @@ void MariadbRowWriter::commit() {
 void MariadbRowWriter::commitTransaction() {
   if (!m_inTransaction) return;
   m_inTransaction = false;
+  try {
+    m_group.beforeCommit();
+  } catch (const Error& e) {
+    mysql_real_query(m_connection, "ROLLBACK", 8);
+    throw Error(e.what() + m_group.rolledBack());
+  }
   if (mysql_real_query(m_connection, "COMMIT", 6) != 0) {
     // A commit the server refused rolled the rows back; one whose answer
     // never came may or may not have been carried out.

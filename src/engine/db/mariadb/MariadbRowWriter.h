@@ -65,6 +65,8 @@ class MariadbRowWriter {
   void write(std::vector<std::string> key, std::vector<Change> changes);
   // Writes the buffered rows, as write() does.
   void flush();
+  // `hook` runs just before each commit (CommitGroup::beforeCommit).
+  void setBeforeCommit(std::function<void()> hook) { m_group.setBeforeCommit(std::move(hook)); }
 
   // Writes the buffered rows and commits the rows written so far.
   void commit();
