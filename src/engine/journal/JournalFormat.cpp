@@ -13,6 +13,14 @@ void appendNumber(std::string& out, long long number) {
   out.append(digits, result.ptr);
 }
 
+void appendNumberField(std::string& out, long long number) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  appendNumber(out, end - digits);
+  out += ':';
+  out.append(digits, end);
+}
+
 void appendField(std::string& out, std::optional<std::string_view> value) {
   if (!value) {
     out += '~';

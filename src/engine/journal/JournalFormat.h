@@ -30,6 +30,8 @@ using Field = std::optional<std::string>;
 // Appends one field in the journal's form.
 void appendField(std::string& out, std::optional<std::string_view> value);
 void appendNumber(std::string& out, long long number);
+// Appends `number` as a field of its own ("2:17").
+void appendNumberField(std::string& out, long long number);
 
 // One record as read back.
 struct Record {

@@ -102,6 +102,7 @@ RunJournal::RunJournal(RunJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_path(std::move(other.m_path)),
       m_buffer(std::move(other.m_buffer)),
+      m_written(other.m_written),
       m_tableWritten(other.m_tableWritten),
       m_whyNoUndo(std::move(other.m_whyNoUndo)),
       m_rows(other.m_rows),
@@ -120,6 +121,9 @@ RunJournal::~RunJournal() {
 
 void RunJournal::start(const std::string& connectionString, const std::string& jobPath,
                        std::time_t started) {
+  // Room for a full block and the row that fills it, so that appending
+  // never moves the buffer in the common case.
+  m_buffer.reserve(kBufferLimit + (64 << 10));
   m_buffer.append(kJournalHeader);
   m_buffer += 'S';
   appendField(m_buffer, connectionString);
@@ -175,9 +179,9 @@ void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnCha
   }
   m_buffer += 'R';
   for (const std::string& value : where.keyValues) appendField(m_buffer, value);
-  appendField(m_buffer, std::to_string(changes.size()));
+  appendNumberField(m_buffer, static_cast<long long>(changes.size()));
   for (const ColumnChange& change : changes) {
-    appendField(m_buffer, std::to_string(change.ordinal));
+    appendNumberField(m_buffer, change.ordinal);
     appendField(m_buffer, change.oldValue);
     appendField(m_buffer, change.newValue);
   }
@@ -198,6 +202,11 @@ void RunJournal::writeOut() {
     }
     done += static_cast<std::size_t>(wrote);
   }
+  // Start writing the block to disk now, so that the sync before the next
+  // commit has little left to wait for.
+  ::sync_file_range(m_fd, static_cast<off_t>(m_written), static_cast<off_t>(done),
+                    SYNC_FILE_RANGE_WRITE);
+  m_written += static_cast<long long>(done);
   m_buffer.clear();
 }
 

@@ -67,6 +67,8 @@ class RunJournal {
   int m_fd = -1;
   std::string m_path;
   std::string m_buffer;
+  // Bytes written to the file so far.
+  long long m_written = 0;
   bool m_tableWritten = false;
   std::string m_whyNoUndo;
   long long m_rows = 0;
