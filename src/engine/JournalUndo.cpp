@@ -3,6 +3,7 @@
 #include <cctype>
 #include <utility>
 
+#include "common/AsciiCase.h"
 #include "common/Error.h"
 #include "document/Settings.h"
 #include "engine/FieldText.h"
@@ -12,15 +13,6 @@ namespace rowsmith {
 namespace {
 
 constexpr std::size_t kKeysShown = 20;
-
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 std::string rowsText(long long rows) {
   return std::to_string(rows) + (rows == 1 ? " row" : " rows");
@@ -58,7 +50,7 @@ std::unique_ptr<TSettings> JournalUndo::undoSettings() const {
   auto settings = std::make_unique<TSettings>();
   settings->dataSource = m_journal->connectionString();
   const auto& key = m_journal->keyColumns();
-  if (key.size() == 1 && sameName(key[0], "rowid")) {
+  if (key.size() == 1 && equalsIgnoringAsciiCase(key[0], "rowid")) {
     // Rows the run found by their rowid are found by it again, whatever key
     // the whole table would be read by.
     settings->query = "SELECT rowid, * FROM " + m_journal->table();
@@ -73,14 +65,14 @@ namespace {
 
 int fieldNamed(db::RecordSet& recordSet, const std::string& name) {
   for (int i = 0; i < recordSet.fieldCount(); ++i)
-    if (sameName(recordSet.fieldName(i), name)) return i;
+    if (equalsIgnoringAsciiCase(recordSet.fieldName(i), name)) return i;
   return -1;
 }
 
 bool sameNames(const std::vector<std::string>& a, const std::vector<std::string>& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (!sameName(a[i], b[i])) return false;
+    if (!equalsIgnoringAsciiCase(a[i], b[i])) return false;
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "common/AsciiCase.h"
 #include "common/Error.h"
 #include "engine/journal/JournalFormat.h"
 
@@ -18,15 +19,6 @@ namespace rowsmith::journal {
 namespace {
 
 constexpr std::size_t kBufferLimit = 1 << 20;
-
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 std::string timeStamp(std::time_t when, const char* format) {
   std::tm parts{};
@@ -156,7 +148,8 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
   m_keyFields.assign(where.keyColumns.size(), -1);
   for (std::size_t k = 0; k < where.keyColumns.size(); ++k)
     for (int i = 0; i < fields; ++i)
-      if (sameName(columns[static_cast<std::size_t>(i)], where.keyColumns[k])) m_keyFields[k] = i;
+      if (equalsIgnoringAsciiCase(columns[static_cast<std::size_t>(i)], where.keyColumns[k]))
+        m_keyFields[k] = i;
 }
 
 void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnChange>& changes) {
