@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 
 #include "common/Error.h"
 #include "engine/db/DataLinkFile.h"
@@ -37,9 +38,10 @@ namespace {
 using db::Backend;
 
 // The provider list, in its order; the panel of fields has the same index.
-constexpr Backend kProviders[] = {Backend::SQLite, Backend::PostgreSQL, Backend::Odbc};
-constexpr const char* kProviderNames[] = {"SQLite", "PostgreSQL", "ODBC"};
-constexpr int kUnknownPage = 3;
+constexpr Backend kProviders[] = {Backend::SQLite, Backend::PostgreSQL, Backend::MariaDB,
+                                  Backend::Odbc};
+constexpr const char* kProviderNames[] = {"SQLite", "PostgreSQL", "MySQL/MariaDB", "ODBC"};
+constexpr int kUnknownPage = static_cast<int>(std::size(kProviders));
 
 int providerIndexOf(Backend backend) {
   const auto* found = std::find(std::begin(kProviders), std::end(kProviders), backend);

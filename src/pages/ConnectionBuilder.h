@@ -23,9 +23,9 @@ namespace rowsmith::gui {
 class ConnectionFieldsPanel;
 class ConnectionPairsModel;
 
-// The connection builder: makes a connection string for SQLite, PostgreSQL
-// or ODBC from the fields each one needs, or pair by pair in the "All" tab,
-// starting from the string it is given. A string the fields cannot show
+// The connection builder: makes a connection string for SQLite, PostgreSQL,
+// MySQL/MariaDB or ODBC from the fields each one needs, or pair by pair in
+// the "All" tab, starting from the string it is given. A string the fields cannot show
 // (another provider, a data link file, parts that are not pairs) opens on
 // the "All" tab and comes back unchanged unless the user changes it.
 //

@@ -63,6 +63,7 @@ class ConnectionBuilderTest : public QObject {
   void theFileButtonPicksTheDatabase();
   void theAllTabEditsPairsAndTheFieldsFollow();
   void anotherProviderStartsAfreshAndComesBack();
+  void mariadbFieldsKeepTheOtherPairs();
   void odbcOffersUnixOdbcsDriversAndConnects();
   void testConnectionReportsSuccessAndErrors();
   void testConnectionNeverHoldsUpTheWindow();
@@ -101,8 +102,10 @@ void ConnectionBuilderTest::givesTheStringBackAsItCame_data() {
   QTest::newRow("SQLite") << "Provider=SQLite; Data Source = '/a b/x.db' ;Mode=ReadOnly" << 0
                           << false;
   QTest::newRow("PostgreSQL") << "provider=postgresql;Server=db;Password=\"a;b\"" << 1 << false;
-  QTest::newRow("ODBC driver") << "Driver={SQLite3};Database=/x.db;StepAPI=1" << 2 << false;
-  QTest::newRow("ODBC with provider") << "Provider=MSDASQL.1;DSN=shop;PWD={a;}}b}" << 2 << false;
+  QTest::newRow("MySQL") << "Provider=MySQL;Server=db;Password='a;b';Compress=1" << 2 << false;
+  QTest::newRow("MariaDB") << "provider=mariadb; Socket = /run/mysqld/mysqld.sock" << 2 << false;
+  QTest::newRow("ODBC driver") << "Driver={SQLite3};Database=/x.db;StepAPI=1" << 3 << false;
+  QTest::newRow("ODBC with provider") << "Provider=MSDASQL.1;DSN=shop;PWD={a;}}b}" << 3 << false;
   QTest::newRow("unknown provider") << "Provider=Jet.4.0;Data Source=x.mdb" << -1 << true;
   QTest::newRow("data link file") << "FILE NAME=/srv/shop.udl" << -1 << true;
   QTest::newRow("no provider") << "Data Source=x.db;junk" << -1 << true;
@@ -204,6 +207,41 @@ void ConnectionBuilderTest::anotherProviderStartsAfreshAndComesBack() {
   builder.providerBox()->setCurrentIndex(0);
   emit builder.providerBox()->activated(0);
   QCOMPARE(builder.connectionString(), std::string("Provider=SQLite;Data Source=/data/shop.db"));
+}
+
+// A MariaDB string opens on its fields, synonyms included; pairs without a
+// field stay in the All tab; a socket replaces the server and its port.
+void ConnectionBuilderTest::mariadbFieldsKeepTheOtherPairs() {
+  ScriptedDialogs dialogs;
+  const auto field = [](ConnectionBuilder& builder, ConnectionFieldId id) {
+    return lineOf(builder, Backend::MariaDB, id);
+  };
+  ConnectionBuilder builder("Provider=MariaDB;Host=db;Port=3306;DB=shop;UID=anna;Compress=1");
+  QCOMPARE(builder.providerBox()->currentText(), QStringLiteral("MySQL/MariaDB"));
+  QCOMPARE(builder.tabs()->currentWidget(), builder.connectionTab());
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbServer)->text(), QStringLiteral("db"));
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbPort)->text(), QStringLiteral("3306"));
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbDatabase)->text(), QStringLiteral("shop"));
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbUser)->text(), QStringLiteral("anna"));
+  QLineEdit* password = field(builder, ConnectionFieldId::MariadbPassword);
+  QCOMPARE(password->echoMode(), QLineEdit::Password);
+  QTest::keyClicks(password, "a;b");
+  QTest::keyClicks(field(builder, ConnectionFieldId::MariadbSocket), "/run/mysqld/mysqld.sock");
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbServer)->text(), QString());
+  QCOMPARE(field(builder, ConnectionFieldId::MariadbPort)->text(), QString());
+  QCOMPARE(builder.connectionString(),
+           std::string("Provider=MariaDB;DB=shop;UID=anna;Compress=1;Password=\"a;b\";"
+                       "Socket=/run/mysqld/mysqld.sock"));
+  QAbstractItemModel* pairs = builder.pairsView()->model();
+  QCOMPARE(pairs->data(pairs->index(3, 0), Qt::DisplayRole).toString(), QStringLiteral("Compress"));
+
+  // Chosen from the list, it starts a string of its own.
+  ConnectionBuilder fresh("Provider=SQLite;Data Source=/data/shop.db");
+  fresh.providerBox()->setCurrentIndex(2);
+  emit fresh.providerBox()->activated(2);
+  QTest::keyClicks(field(fresh, ConnectionFieldId::MariadbServer), "db.example");
+  QCOMPARE(fresh.connectionString(), std::string("Provider=MySQL;Server=db.example"));
+  QVERIFY(dialogs.unexpected.isEmpty());
 }
 
 // The drop-downs list what unixODBC knows; a driver with its attributes

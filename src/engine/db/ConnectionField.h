@@ -18,6 +18,13 @@ enum class ConnectionFieldId {
   PgPassword,
   PgSslMode,
   PgLockTimeout,
+  MariadbServer,
+  MariadbPort,
+  MariadbSocket,
+  MariadbDatabase,
+  MariadbUser,
+  MariadbPassword,
+  MariadbLockTimeout,
   OdbcDsn,
   OdbcDriver,
   OdbcUser,
@@ -33,7 +40,7 @@ enum class ConnectionFieldId {
 struct ConnectionField {
   enum class Kind { Text, Password, Choice, File, DataSourceName, DriverName, Attributes };
   enum class Lookup {
-    NamePriority,  // of the names a string has, the first one in `names` (SQLite)
+    NamePriority,  // of the names a string has, the first one in `names` (SQLite, MariaDB)
     FirstPair,     // the first pair with any of `names` (ODBC)
     LibpqKeyword,  // the first pair whose libpq keyword is names[0] (PostgreSQL)
     Remaining,     // every pair that no other field takes, "Provider" aside

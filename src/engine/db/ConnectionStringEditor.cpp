@@ -53,7 +53,7 @@ ConnectionStringEditor::ConnectionStringEditor(const std::string& text) : m_orig
   m_pairs = m_originalPairs;
   const Backend backend = backendOfPairs(m_pairs);
   m_understood = complete && (backend == Backend::SQLite || backend == Backend::PostgreSQL ||
-                              backend == Backend::Odbc);
+                              backend == Backend::MariaDB || backend == Backend::Odbc);
 }
 
 std::string ConnectionStringEditor::text() const {
@@ -183,6 +183,8 @@ const char* ConnectionStringEditor::providerNameOf(Backend backend) {
       return "SQLite";
     case Backend::PostgreSQL:
       return "PostgreSQL";
+    case Backend::MariaDB:
+      return "MySQL";
     case Backend::Odbc:
       return "MSDASQL";
     default:

@@ -16,7 +16,8 @@ namespace rowsmith::db {
 // backend reads them. Until something changes, text() is the string exactly
 // as it was given; after a change, every pair that was not touched keeps
 // its text, and new or changed values are written so that they read back
-// as they are: quoted for SQLite and PostgreSQL, in braces for ODBC.
+// as they are: quoted for SQLite, PostgreSQL and MariaDB, in braces for
+// ODBC.
 //
 // Threading: a plain value; no shared state.
 class ConnectionStringEditor {
@@ -33,7 +34,8 @@ class ConnectionStringEditor {
   std::string text() const;
   bool changed() const { return m_pairs != m_originalPairs; }
   // Whether the fields can show the string that was given: it is for
-  // SQLite, PostgreSQL or ODBC, and every part of it is a pair.
+  // SQLite, PostgreSQL, MariaDB/MySQL or ODBC, and every part of it is a
+  // pair.
   bool understood() const { return m_understood; }
   Backend backend() const;
 
@@ -55,13 +57,14 @@ class ConnectionStringEditor {
   // no field takes; parts without "=" are left out.
   void setField(ConnectionFieldId id, const std::string& value);
 
-  // Turns the string into one for another backend (SQLite, PostgreSQL or
-  // Odbc). The pairs of the backend left are set aside and come back when
+  // Turns the string into one for another backend (SQLite, PostgreSQL,
+  // MariaDB or Odbc). The pairs of the backend left are set aside and come back when
   // the user returns to it; a backend not met before starts with its
   // "Provider=" pair alone.
   void setBackend(Backend backend);
 
-  // What "Provider=" says for a backend: SQLite, PostgreSQL, MSDASQL.
+  // What "Provider=" says for a backend: SQLite, PostgreSQL, MySQL (which
+  // MariaDB reads as well as "MariaDB"), MSDASQL.
   static const char* providerNameOf(Backend backend);
 
  private:

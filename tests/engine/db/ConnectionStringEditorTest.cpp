@@ -4,6 +4,7 @@
 #include "common/Error.h"
 #include "engine/db/ConnectionStringEditor.h"
 #include "engine/db/api/ConnectionString.h"
+#include "engine/db/mariadb/MariadbConnectionInfo.h"
 #include "engine/db/odbc/OdbcConnectionText.h"
 
 namespace rowsmith::db {
@@ -24,6 +25,8 @@ TEST(ConnectionStringEditor, GivesTheStringBackUnchangedAndSaysWhetherItUndersta
       {"Provider=SQLite;Data Source=/data/shop.db", Backend::SQLite, true},
       {" provider = sqlite ; data source = '/a b/x.db' ;", Backend::SQLite, true},
       {"Provider=PostgreSQL;Host=db;Password=\"a;b\"\"c\"", Backend::PostgreSQL, true},
+      {"Provider=MySQL;Server=db;Password='a;b'", Backend::MariaDB, true},
+      {" provider = mariadb ; socket = /run/mysqld/mysqld.sock ;", Backend::MariaDB, true},
       {"Driver={SQLite3};Database=/x.db;StepAPI=1", Backend::Odbc, true},
       {"Provider=MSDASQL.1;DSN=shop;PWD={a;b}}c}", Backend::Odbc, true},
       {"", Backend::NoProvider, false},
@@ -33,6 +36,7 @@ TEST(ConnectionStringEditor, GivesTheStringBackUnchangedAndSaysWhetherItUndersta
       {"Provider=SQLite;just words;Data Source=x.db", Backend::SQLite, false},
       {"Provider=SQLite;=x;Data Source=x.db", Backend::SQLite, false},
       {"Provider=SQLite;Data Source=\"x.db\"tail", Backend::SQLite, false},
+      {"Provider=MySQL;Server=db;junk", Backend::MariaDB, false},
       {"Driver={SQLite3;Database=x.db", Backend::Odbc, false},
       {"DSN=shop;{odd}", Backend::Odbc, false},
   };
@@ -78,6 +82,45 @@ TEST(ConnectionStringEditor, FieldsShowWhatTheBackendReads) {
   }
 }
 
+// MariaDB and MySQL strings: every field shows the value the backend
+// connects with, synonyms and their order of preference included, and the
+// string comes back as given, pairs without a field of their own too.
+TEST(ConnectionStringEditor, MariadbFieldsShowWhatTheBackendReads) {
+  const struct {
+    std::string text;
+    std::string server, port, socket, database, user, password, lockTimeout;
+  } cases[] = {
+      {"Provider=MySQL;Server=db.example;Port=3306;Database=shop;User ID=anna;Password=s3cret",
+       "db.example", "3306", "", "shop", "anna", "s3cret", ""},
+      {"provider=mariadb; socket = /run/mysqld/mysqld.sock ;DB=shop;uid=anna;Lock Timeout=0", "",
+       "", "/run/mysqld/mysqld.sock", "shop", "anna", "", "0"},
+      {"Provider=MariaDB;Hostname=c;Host=b;Data Source=a;Initial Catalog=i;Database=d;"
+       "User Name=n;User=u;PWD=p;Password='a;b';Compress=true",
+       "b", "", "", "d", "u", "a;b", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ConnectionStringEditor editor(c.text);
+    EXPECT_EQ(editor.text(), c.text);
+    EXPECT_TRUE(editor.understood());
+    EXPECT_EQ(editor.backend(), Backend::MariaDB);
+    EXPECT_EQ(editor.field(Id::MariadbServer), c.server);
+    EXPECT_EQ(editor.field(Id::MariadbPort), c.port);
+    EXPECT_EQ(editor.field(Id::MariadbSocket), c.socket);
+    EXPECT_EQ(editor.field(Id::MariadbDatabase), c.database);
+    EXPECT_EQ(editor.field(Id::MariadbUser), c.user);
+    EXPECT_EQ(editor.field(Id::MariadbPassword), c.password);
+    EXPECT_EQ(editor.field(Id::MariadbLockTimeout), c.lockTimeout);
+    // The backend reads the same values from the string.
+    const std::string where = c.socket.empty()
+                                  ? "host " + (c.server.empty() ? "(default)" : c.server) +
+                                        ", port " + (c.port.empty() ? "(default)" : c.port)
+                                  : "socket " + c.socket;
+    EXPECT_THAT(MariadbConnectionInfo(ConnectionString(c.text)).describe(),
+                HasSubstr(where + ", database " + c.database + ", user " + c.user));
+  }
+}
+
 // A value written through a field reads back the same, in the syntax of
 // the string's backend, whatever characters it holds.
 TEST(ConnectionStringEditor, WrittenValuesReadBackUnchanged) {
@@ -90,6 +133,7 @@ TEST(ConnectionStringEditor, WrittenValuesReadBackUnchanged) {
   } targets[] = {
       {"Provider=SQLite;Data Source=x.db", Id::SqliteFile},
       {"Provider=PostgreSQL;Host=db", Id::PgPassword},
+      {"Provider=MySQL;Server=db", Id::MariadbPassword},
       {"Provider=MSDASQL;DSN=shop", Id::OdbcPassword},
       {"Driver={SQLite3}", Id::OdbcDriver},
   };
@@ -124,6 +168,14 @@ TEST(ConnectionStringEditor, ChangesKeepTheRestAsTyped) {
        "Provider=PostgreSQL;Server=other;port=5432"},
       {"Provider=PostgreSQL;Host=a;Server=b;Database=d", Id::PgHost, "",
        "Provider=PostgreSQL;Database=d"},
+      {"Provider=MySQL; host = db ;Port=3306;Database=shop", Id::MariadbServer, "other",
+       "Provider=MySQL;host=other;Port=3306;Database=shop"},
+      {"Provider=MySQL;Host=db;Port=3306;Server=db2;Database=shop", Id::MariadbSocket,
+       "/run/mysqld/mysqld.sock", "Provider=MySQL;Database=shop;Socket=/run/mysqld/mysqld.sock"},
+      {"Provider=MariaDB;Socket=/s;UID=anna", Id::MariadbPort, "3307",
+       "Provider=MariaDB;UID=anna;Port=3307"},
+      {"Provider=MariaDB;Database=shop", Id::MariadbUser, "anna",
+       "Provider=MariaDB;Database=shop;User ID=anna"},
       {"Provider=MSDASQL;Driver={SQLite3};Database=/x.db", Id::OdbcDsn, "shop",
        "Provider=MSDASQL;Database=/x.db;DSN=shop"},
       {"Provider=MSDASQL;DSN=shop;UID=anna", Id::OdbcDriver, "PostgreSQL Unicode",
@@ -179,6 +231,9 @@ TEST(ConnectionStringEditor, SwitchingBackendsSetsPairsAside) {
   EXPECT_EQ(editor.text(), "Provider=PostgreSQL");
   EXPECT_EQ(editor.field(Id::PgHost), "");
   editor.setField(Id::PgHost, "db");
+  editor.setBackend(Backend::MariaDB);
+  EXPECT_EQ(editor.text(), "Provider=MySQL");
+  EXPECT_TRUE(editor.understood());
   editor.setBackend(Backend::Odbc);
   EXPECT_EQ(editor.text(), "Provider=MSDASQL");
   EXPECT_EQ(editor.backend(), Backend::Odbc);
