@@ -29,6 +29,10 @@ void renderConnectionScreenshots(const QString& folder) {
 
   gui::ConnectionBuilder builder(kExample);
   save(builder, folder, "connection-builder.png");
+
+  gui::ConnectionBuilder mysql(
+      "Provider=MySQL;Server=db.example;Port=3306;Database=shop;User ID=anna;Password=secret");
+  save(mysql, folder, "connection-builder-mysql.png");
 }
 
 }  // namespace rowsmith::gui_test

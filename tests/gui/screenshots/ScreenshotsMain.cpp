@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
   }
 
   rowsmith::gui_test::renderConnectionScreenshots(g_folder);
-  for (const char* name : {"connection-source.png", "connection-builder.png"})
+  for (const char* name :
+       {"connection-source.png", "connection-builder.png", "connection-builder-mysql.png"})
     std::printf("%s\n", qPrintable(QDir(g_folder).filePath(QLatin1String(name))));
 
   rowsmith::gui::HelpDispatch::ShowHelpContext(rowsmith::gui::HelpContexts::kQueryPage);
