@@ -16,6 +16,7 @@
 #include "cli/CliSupport.h"
 #include "common/Error.h"
 #include "engine/db/ConnectionFactory.h"
+#include "support/MariadbTestServer.h"
 #include "wordmill/PhpOracle.h"
 
 namespace rowsmith {
@@ -29,25 +30,11 @@ const std::string kOld = "http://old.example";
 const std::string kNew = "https://new.example";
 
 std::string serverSource() {
-  const std::string path = std::string(ROWSMITH_MARIADB_DIR) + "/odbc-connection-string";
-  std::ifstream in(path);
-  std::string text;
-  if (!std::getline(in, text) || text.empty())
-    throw Error("No test server: " + path + " is missing (run through ctest)");
-  return "Provider=MSDASQL;" + text + ";Lock Timeout=30";
+  return "Provider=MSDASQL;" + test::mariadbOdbcConnectionString() + ";Lock Timeout=30";
 }
 
 // The same server reached natively, by its port.
-std::string nativeSource() {
-  const std::string path = std::string(ROWSMITH_MARIADB_DIR) + "/env";
-  std::ifstream in(path);
-  std::string port;
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("MARIADB_PORT=", 0) == 0) port = line.substr(13);
-  if (port.empty()) throw Error("No test server: " + path + " is missing (run through ctest)");
-  return "Provider=MariaDB;Server=127.0.0.1;Port=" + port +
-         ";Database=rowsmith;User ID=root;Password=;Lock Timeout=30";
-}
+std::string nativeSource() { return test::mariadbNativeConnectionString() + ";Lock Timeout=30"; }
 
 // A PHP string: its length in bytes, then the bytes.
 std::string s(const std::string& text) {

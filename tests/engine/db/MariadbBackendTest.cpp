@@ -19,6 +19,7 @@
 #include "engine/db/mariadb/MariadbConnectionInfo.h"
 #include "engine/db/mariadb/MariadbGroupStatement.h"
 #include "engine/db/mariadb/MariadbTableInfo.h"
+#include "support/MariadbTestServer.h"
 
 namespace rowsmith::db::testing {
 
@@ -28,25 +29,9 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using Column = std::vector<std::optional<std::string>>;
 
-// MARIADB_SOCKET and MARIADB_PORT of the running test server.
-std::map<std::string, std::string> serverEnv() {
-  const std::string path = std::string(ROWSMITH_MARIADB_DIR) + "/env";
-  std::ifstream in(path);
-  std::map<std::string, std::string> values;
-  for (std::string line; std::getline(in, line);)
-    if (const auto equals = line.find('='); equals != std::string::npos)
-      values[line.substr(0, equals)] = line.substr(equals + 1);
-  if (values["MARIADB_PORT"].empty())
-    throw Error("No MariaDB test server: " + path +
-                " is missing (run the tests through ctest, or scripts/start-mariadb " +
-                ROWSMITH_MARIADB_DIR + ")");
-  return values;
-}
+std::map<std::string, std::string> serverEnv() { return rowsmith::test::mariadbServerEnv(); }
 
-std::string mariadbConnectionString() {
-  return "Provider=MariaDB;Server=127.0.0.1;Port=" + serverEnv()["MARIADB_PORT"] +
-         ";Database=rowsmith;User ID=root;Password=";
-}
+std::string mariadbConnectionString() { return rowsmith::test::mariadbNativeConnectionString(); }
 
 BackendTarget mariadbTarget() {
   BackendTarget target;

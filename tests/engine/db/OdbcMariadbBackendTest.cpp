@@ -13,6 +13,7 @@
 #include "engine/db/BackendSuite.h"
 #include "engine/db/OdbcBackendCases.h"
 #include "engine/db/odbc/OdbcConnection.h"
+#include "support/MariadbTestServer.h"
 
 // The shared suite and the ODBC cases through unixODBC and Debian's MariaDB
 // driver ("MariaDB Unicode", from the package odbc-mariadb) against the
@@ -24,16 +25,7 @@ namespace {
 using ::testing::HasSubstr;
 using Column = std::vector<std::optional<std::string>>;
 
-std::string mariadbConnectionString() {
-  const std::string path = std::string(ROWSMITH_MARIADB_DIR) + "/odbc-connection-string";
-  std::ifstream in(path);
-  std::string text;
-  if (!std::getline(in, text) || text.empty())
-    throw Error("No test server: " + path +
-                " is missing (run through ctest, or scripts/start-mariadb " ROWSMITH_MARIADB_DIR
-                ")");
-  return text;
-}
+std::string mariadbConnectionString() { return rowsmith::test::mariadbOdbcConnectionString(); }
 
 BackendTarget mariadbTarget() {
   BackendTarget target;
