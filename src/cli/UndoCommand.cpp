@@ -5,7 +5,6 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "cli/CommandRegistry.h"
@@ -20,11 +19,10 @@ namespace rowsmith::cli {
 namespace {
 
 int undoRun(const std::string& journalPath, bool dryRun) {
-  auto output = std::make_shared<std::mutex>();
   JournalUndo::Options undoOptions;
   undoOptions.dryRun = dryRun;
-  undoOptions.listing = [output](const std::string& line) {
-    std::lock_guard lock(*output);
+  // Only the worker writes to standard output until the run has ended.
+  undoOptions.listing = [](const std::string& line) {
     std::cout << SafeText::forTerminal(line) << "\n";
   };
   RunOptions options;

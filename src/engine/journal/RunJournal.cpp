@@ -52,7 +52,13 @@ RunJournal::RunJournal(const std::string& path, const std::string& connectionStr
     throw Error("Cannot create the undo journal " + path + ": " + std::strerror(error) +
                 (error == EEXIST ? " (a journal is never overwritten; name another file)" : ""));
   }
-  start(connectionString, jobPath, started);
+  try {
+    start(connectionString, jobPath, started);
+  } catch (...) {
+    // No destructor runs for an object whose constructor failed.
+    ::close(m_fd);
+    throw;
+  }
 }
 
 RunJournal RunJournal::besideJob(const std::string& jobPath, const std::string& connectionString,
