@@ -3,11 +3,10 @@
 #include <strings.h>
 
 #include "common/Error.h"
+#include "engine/db/BackendModule.h"
 #include "engine/db/DataLinkFile.h"
 #include "engine/db/api/ConnectionString.h"
-#include "engine/db/mariadb/MariadbConnection.h"
 #include "engine/db/odbc/OdbcConnection.h"
-#include "engine/db/postgres/PostgresConnection.h"
 #include "engine/db/sqlite/SqliteConnection.h"
 
 namespace rowsmith::db {
@@ -40,9 +39,9 @@ std::unique_ptr<Connection> connectTo(const std::string& text, const std::string
     case Backend::SQLite:
       return openSqliteConnection(connectionString);
     case Backend::PostgreSQL:
-      return openPostgresConnection(connectionString);
+      return BackendModule::postgres().connect(connectionString);
     case Backend::MariaDB:
-      return openMariadbConnection(connectionString);
+      return BackendModule::mariadb().connect(connectionString);
     case Backend::Odbc:
       // The ODBC backend leaves "Provider=" out of what the driver sees.
       return openOdbcConnection(text);

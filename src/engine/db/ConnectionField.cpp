@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "engine/db/BackendModule.h"
 #include "engine/db/mariadb/MariadbConnectionInfo.h"
 #include "engine/db/postgres/PostgresConnectionInfo.h"
 #include "engine/db/sqlite/SqliteConnection.h"
@@ -224,7 +225,7 @@ const std::vector<ConnectionField>& allFields() {
 }  // namespace
 
 bool ConnectionField::takes(const std::string& key) const {
-  if (lookup == Lookup::LibpqKeyword) return PostgresConnectionInfo::keywordOf(key) == names[0];
+  if (lookup == Lookup::LibpqKeyword) return BackendModule::postgres().keywordOf(key) == names[0];
   for (const std::string& name : names)
     if (strcasecmp(name.c_str(), key.c_str()) == 0) return true;
   return false;

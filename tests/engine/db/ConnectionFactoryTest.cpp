@@ -1,11 +1,14 @@
+#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "common/Error.h"
+#include "engine/db/BackendModule.h"
 #include "engine/db/BackendSuite.h"
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/DataLinkFile.h"
@@ -90,6 +93,32 @@ TEST_F(ConnectionFactoryTest, PostgresFailureNamesTheServerNotThePassword) {
     connect("Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=none;User ID=me;Password=sekrit");
   });
   EXPECT_THAT(message, AllOf(HasSubstr("127.0.0.1"), Not(HasSubstr("sekrit"))));
+}
+
+// PostgreSQL and MariaDB come from modules loaded when first named; a
+// module that is missing or foreign is named, with what puts it back.
+TEST_F(ConnectionFactoryTest, BackendModulesLoadOnceNamedAndAMissingOneSaysWhatToDo) {
+  EXPECT_EQ(&BackendModule::postgres(), &BackendModule::postgres());
+  EXPECT_EQ(BackendModule::postgres().keywordOf("User ID"), "user");
+  EXPECT_NE(BackendModule::mariadb().connect, nullptr);
+
+  const auto missing = errorOf([] { BackendModule::load("Nothing", "rowsmith-backend-none.so"); });
+  EXPECT_THAT(missing,
+              AllOf(HasSubstr("Cannot use Nothing: its backend module could not be loaded"),
+                    HasSubstr("rowsmith-backend-none.so"),
+                    HasSubstr("reinstalling Rowsmith puts it back")));
+  // A shared library of another kind under a module's name is not taken for one.
+  void* sqlite = dlopen("libsqlite3.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  ASSERT_NE(sqlite, nullptr);
+  link_map* loaded = nullptr;
+  ASSERT_EQ(dlinfo(sqlite, RTLD_DI_LINKMAP, &loaded), 0);
+  const std::string foreign = BackendModule::besideProgram() + "rowsmith-backend-foreign.so";
+  fs::copy_file(loaded->l_name, foreign, fs::copy_options::overwrite_existing);
+  dlclose(sqlite);
+  const auto wrong = errorOf([] { BackendModule::load("Foreign", "rowsmith-backend-foreign.so"); });
+  fs::remove(foreign);
+  EXPECT_THAT(wrong, AllOf(HasSubstr("Cannot use Foreign"),
+                           HasSubstr("is not a backend module of this build")));
 }
 
 }  // namespace
