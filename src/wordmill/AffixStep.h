@@ -18,6 +18,8 @@ class AffixStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   Side m_side;
   std::string m_text;

@@ -21,6 +21,8 @@ class CaseStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   Mode m_mode;
 };

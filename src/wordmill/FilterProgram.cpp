@@ -50,8 +50,25 @@ std::string FilterProgram::process(std::string_view input) const {
 }
 
 void FilterProgram::processAppending(std::string_view input, std::string& output) const {
-  std::string_view result;
-  output += runSteps(m_steps.size(), input, result) ? result : std::string_view("<NULL>");
+  if (m_steps.empty() || !m_steps.back()->appendsOnly()) {
+    std::string_view result;
+    output += runSteps(m_steps.size(), input, result) ? result : std::string_view("<NULL>");
+    return;
+  }
+  // The last step writes onto the end of `output` itself; a value that
+  // becomes NULL or fails there takes back what it wrote.
+  const std::size_t mark = output.size();
+  std::string_view current;
+  try {
+    if (runSteps(m_steps.size() - 1, input, current) &&
+        m_steps.back()->apply(current, output) != StepResult::kNull)
+      return;
+  } catch (...) {
+    output.resize(mark);
+    throw;
+  }
+  output.resize(mark);
+  output += "<NULL>";
 }
 
 std::uint64_t FilterProgram::valuesKeptAsTheyWere() const {

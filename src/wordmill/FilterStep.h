@@ -24,6 +24,10 @@ class FilterStep {
   // Writes the step's result for `in` into `out`, which the caller has
   // cleared and which never shares memory with `in`.
   virtual StepResult apply(std::string_view in, std::string& out) const = 0;
+  // True when apply() only ever appends to `out`, so that it may also be
+  // given a buffer that already holds text (the output of earlier values):
+  // the last step of a filter then writes there directly, without a copy.
+  virtual bool appendsOnly() const { return false; }
 
   // How many values this step, with the steps inside it, has left exactly as
   // they were because writing them back would have broken their structure

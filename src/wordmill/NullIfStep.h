@@ -19,6 +19,8 @@ class NullIfStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   std::string m_text;
 };

@@ -9,7 +9,7 @@ PairsStep::PairsStep(PairsTable table, LiteralMatcher::Options options)
 
 StepResult PairsStep::apply(std::string_view in, std::string& out) const {
   if (m_empty) {
-    out.assign(in);
+    out.append(in);
   } else {
     m_matcher.replace(in, out, false);
   }

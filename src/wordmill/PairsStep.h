@@ -16,6 +16,8 @@ class PairsStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   bool m_empty;
   LiteralMatcher m_matcher;

@@ -43,6 +43,7 @@ class RegexStep : public FilterStep {
 
   // Throws rowsmith::Error naming the filter when a limit is exceeded.
   StepResult apply(std::string_view in, std::string& out) const override;
+  bool appendsOnly() const override { return true; }
 
  private:
   struct CodeDeleter {

@@ -19,6 +19,8 @@ class ReplaceStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   LiteralMatcher m_matcher;
   bool m_firstOnly;

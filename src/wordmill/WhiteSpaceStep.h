@@ -18,6 +18,8 @@ class WhiteSpaceStep : public FilterStep {
 
   StepResult apply(std::string_view in, std::string& out) const override;
 
+  bool appendsOnly() const override { return true; }
+
  private:
   Mode m_mode;
 };

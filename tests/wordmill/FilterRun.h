@@ -31,12 +31,18 @@ inline std::ostream& operator<<(std::ostream& out, const FilterCase& c) {
   return out << "filter [" << c.source << "] on [" << c.input << "]";
 }
 
-// Runs every case of a table, naming the failing ones.
+// Runs every case of a table, naming the failing ones: each value on its
+// own, and written onto the end of a buffer that already holds text, as the
+// line filter writes one value after another.
 inline void expectCases(const std::vector<FilterCase>& cases,
                         const std::string& path = "test.fll") {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c));
-    EXPECT_EQ(runFilter(c.source, c.input, path), c.expected);
+    const auto program = FilterProgram::compile(c.source, path);
+    EXPECT_EQ(program->process(c.input), c.expected);
+    std::string buffer = "earlier value\n";
+    program->processAppending(c.input, buffer);
+    EXPECT_EQ(buffer, "earlier value\n" + c.expected);
   }
 }
 

@@ -103,6 +103,10 @@ TEST(RegexStep, RunawayBacktrackingEndsWithAnErrorNamingTheFilter) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
   // The program stays usable for the next value.
   EXPECT_EQ(program->process("aaa"), "");
+  // Written onto a buffer, the failing value leaves nothing of itself.
+  std::string buffer = "earlier value\n";
+  EXPECT_THROW(program->processAppending(input, buffer), Error);
+  EXPECT_EQ(buffer, "earlier value\n");
 }
 
 }  // namespace
