@@ -95,12 +95,14 @@ void ProgressDisplay::releaseSettings(std::unique_ptr<TSettings> settings) {
   m_ended.notify_all();
 }
 
-void ProgressDisplay::rowDone(long long row, long long total) {
-  if (row == 1) {
+void ProgressDisplay::rowDone(long long applied, long long total) {
+  // The rate runs from the first row handled, applied or not yet; only the
+  // worker writes here.
+  if (m_firstRowTicks.load(std::memory_order_relaxed) == 0) {
     m_firstRowTicks.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
   }
   m_total.store(total, std::memory_order_relaxed);
-  m_row.store(row, std::memory_order_relaxed);
+  m_row.store(applied, std::memory_order_relaxed);
 }
 
 bool ProgressDisplay::waitForEnd(std::chrono::milliseconds timeout) {

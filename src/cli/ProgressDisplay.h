@@ -33,7 +33,7 @@ class ProgressDisplay : public RunObserver {
   void setFinished() override;
   void showError(const RunErrorReport& report) override;
   void releaseSettings(std::unique_ptr<TSettings> settings) override;
-  void rowDone(long long row, long long total) override;
+  void rowDone(long long applied, long long total) override;
   void showJournal(const std::string& path, long long rows) override;
 
   // Waits up to `timeout` for the run to end (its clean-up has begun);

@@ -184,10 +184,11 @@ void TDataThread::processRows() {
           --n;
           break;
         }
-        m_observer->rowDone(n, total);
+        const long long applied = rowsApplied(n);
+        m_observer->rowDone(applied, total);
         if (total >= 1) {
           setRowStatus(n, total);
-          const long long percent = n * 100 / total;
+          const long long percent = applied * 100 / total;
           setProgress(percent > INT_MAX ? INT_MAX : static_cast<int>(percent));
         } else {
           setRowStatus(n, 0);
@@ -215,6 +216,14 @@ void TDataThread::processRows() {
   finishJournal(text);
   setStatus(text);
   m_observer->setFinished();
+}
+
+long long TDataThread::rowsApplied(long long handled) const {
+  // Rows written but not yet committed are still on their way; a row that
+  // needed no write is applied as soon as it is handled.
+  const long long kept = m_query->rowsKept();
+  if (kept < 0 || m_options.undo) return handled;
+  return handled - (m_rowsWritten - kept);
 }
 
 bool TDataThread::moveToNextRow() {
@@ -260,6 +269,7 @@ void TDataThread::finishJournal(const std::string& status) {
 void TDataThread::transformRow(int fieldCount) {
   const CompiledFilterList& filters = *m_filters;
   m_changes.clear();
+  bool wrote = false;
   for (int i = 0; i < fieldCount; ++i) {
     if (static_cast<std::size_t>(i) >= filters.size()) {
       throw Error("List index out of bounds (" + std::to_string(i) + ")", "EStringListError");
@@ -276,6 +286,7 @@ void TDataThread::transformRow(int fieldCount) {
     // then does it matter which of the two was stored.
     const bool readNull = text.empty() && m_query->value(i).isNull();
     if (!m_options.writeEveryRow && !valueChanges(readNull, text, value)) continue;
+    wrote = true;
     if (value) {
       m_query->setValue(i, std::string_view(*value));
     } else {
@@ -289,6 +300,7 @@ void TDataThread::transformRow(int fieldCount) {
       change.newValue = std::move(value);
     }
   }
+  if (wrote) ++m_rowsWritten;
   if (m_journal && !m_changes.empty()) m_journal->recordRow(*m_query, m_changes);
 }
 

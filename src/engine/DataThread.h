@@ -105,6 +105,9 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // waited for (the row then keeps its old values).
   bool moveToNextRow();
   void transformRow(int fieldCount);
+  // Of the `handled` rows, those whose changes the database holds, or that
+  // needed none: what progress counts.
+  long long rowsApplied(long long handled) const;
   void startJournal();
   void finishJournal(const std::string& status);
   void setStatus(const std::string& text);
@@ -123,6 +126,8 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // Outlives the record set, whose commits make it durable.
   std::unique_ptr<journal::RunJournal> m_journal;
   std::vector<journal::ColumnChange> m_changes;
+  // Rows transformRow has set values in.
+  long long m_rowsWritten = 0;
   std::shared_ptr<wordmill::FilterApplication> m_server;
   // Set and cleared under m_connectionMutex, which Terminate() holds while
   // it cancels.

@@ -33,8 +33,8 @@ class RunObserver {
 
   // A status text: the step the run is in, or the row it has just handled.
   virtual void showStatus(const std::string& text) = 0;
-  // The percentage of rows handled, when the total is known. May exceed
-  // 100 when more rows turn up than were announced.
+  // The percentage of rows applied (see rowDone), when the total is known.
+  // May exceed 100 when more rows turn up than were announced.
   virtual void showProgress(int percent) = 0;
   // The worker has compiled its filters and can now be cancelled through
   // `thread` (Terminate). The reference keeps the worker object alive; it
@@ -57,11 +57,15 @@ class RunObserver {
   virtual void showError(const RunErrorReport& report) = 0;
   // The run no longer needs its job; the observer may keep or drop it.
   virtual void releaseSettings(std::unique_ptr<TSettings> settings) = 0;
-  // Called after each handled row, before its status text, with the row
-  // number and the announced total (below 1 when unknown). A display that
-  // shows counts and rates uses it instead of reading the status text.
-  virtual void rowDone(long long row, long long total) {
-    (void)row;
+  // Called after each handled row, before its status text, with how many
+  // rows are applied and the announced total (below 1 when unknown). A row
+  // is applied once the database holds its changes (their group is
+  // committed) or when it needed none, so the count may lag the row in hand
+  // by a group, never run ahead of the database. showProgress follows the
+  // same count. A display that shows counts and rates uses it instead of
+  // reading the status text.
+  virtual void rowDone(long long applied, long long total) {
+    (void)applied;
     (void)total;
   }
 };

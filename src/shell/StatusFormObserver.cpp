@@ -110,9 +110,9 @@ void StatusFormObserver::showProgress(int percent) {
   post();
 }
 
-void StatusFormObserver::rowDone(long long row, long long total) {
+void StatusFormObserver::rowDone(long long applied, long long total) {
   std::lock_guard lock(m_shared->mutex);
-  m_shared->row = row;
+  m_shared->row = applied;
   m_shared->total = total;
 }
 

@@ -26,7 +26,7 @@ class StatusFormObserver : public RunObserver {
 
   void showStatus(const std::string& text) override;
   void showProgress(int percent) override;
-  void rowDone(long long row, long long total) override;
+  void rowDone(long long applied, long long total) override;
   void attachThread(const std::shared_ptr<TDataThread>& thread) override;
   void showNotice(const std::string& text) override;
   void showJournal(const std::string& path, long long rows) override;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "document/Settings.h"
 #include "engine/DataThread.h"
@@ -127,6 +128,55 @@ TEST_P(BackendSuite, RunWritesOnlyTheValuesThatChange) {
   if (target().auditTrigger) {
     EXPECT_EQ(updatedRows(), (Column{"1", "2", "2", "3", "3", "4"}));
   }
+}
+
+// Progress counts a row once the database holds its change, or when it
+// needed none: the count the display is given never exceeds what another
+// connection already reads as changed, so it never runs ahead of the
+// database by a group of rows on their way.
+TEST_P(BackendSuite, ProgressCountsOnlyRowsTheDatabaseHolds) {
+  constexpr int kRows = 1200;
+  const auto table = createKeyedTable(Column(kRows, std::string("done")));
+  const FilterFile upper("upper", "upper");
+  TSettings job;
+  job.dataSource = m_connectionString;
+  job.useTable = true;
+  job.tableName = table;
+  job.columnNames = {"id", "a"};
+  job.columnFilters = {"", upper.path()};
+
+  // Every call comes from the worker's thread, which waits for the answer.
+  // Every 100th count is checked: a query may cost a connection.
+  class Watcher : public RunRecorder {
+   public:
+    explicit Watcher(std::function<long long()> done) : m_done(std::move(done)) {}
+    void rowDone(long long applied, long long) override {
+      lastApplied = applied;
+      if (++m_calls % 100 != 0 || !ahead.empty()) return;
+      if (const long long done = m_done(); applied > done)
+        ahead = std::to_string(applied) + " applied, " + std::to_string(done) + " done";
+    }
+    std::string ahead;
+    long long lastApplied = -1;
+
+   private:
+    std::function<long long()> m_done;
+    long long m_calls = 0;
+  };
+  const std::string countDone = "SELECT COUNT(*) FROM " + table + " WHERE a = 'DONE'";
+  const auto run = [&] {
+    auto watcher = std::make_shared<Watcher>(
+        [&] { return std::stoll(readColumn(secondConnection(), countDone).at(0).value()); });
+    TDataThread::create(std::make_unique<TSettings>(job), watcher, target().connect, {})->waitFor();
+    EXPECT_THAT(watcher->errors, ::testing::IsEmpty());
+    return watcher;
+  };
+
+  const auto first = run();
+  EXPECT_EQ(first->ahead, "");
+  EXPECT_EQ(readColumn(secondConnection(), countDone), (Column{std::to_string(kRows)}));
+  // Rows that need no change count as soon as they are handled.
+  EXPECT_EQ(run()->lastApplied, kRows);
 }
 
 }  // namespace rowsmith::db::testing

@@ -116,9 +116,14 @@ std::string BackendSuite::createKeyedTable(const Column& values, const std::stri
   const std::string name = uniqueName(stem);
   execute("CREATE TABLE " + name + " (id " + target().keyColumn + ", a " + target().textType + ")");
   dropLater(name);
-  for (std::size_t i = 0; i < values.size(); ++i)
-    execute("INSERT INTO " + name + " (id, a) VALUES (" + std::to_string(i + 1) + ", " +
-            literal(values[i]) + ")");
+  // Many rows to a statement: each statement may be a commit of its own.
+  constexpr std::size_t kRowsPerInsert = 500;
+  for (std::size_t first = 0; first < values.size(); first += kRowsPerInsert) {
+    std::string sql = "INSERT INTO " + name + " (id, a) VALUES ";
+    for (std::size_t i = first; i < std::min(values.size(), first + kRowsPerInsert); ++i)
+      sql += (i == first ? "(" : ", (") + std::to_string(i + 1) + ", " + literal(values[i]) + ")";
+    execute(sql);
+  }
   return name;
 }
 

@@ -27,6 +27,7 @@ void CommitGroup::committed() {
   if (m_openRows == 0) return;
   m_lastKept = m_lastWritten;
   m_anyKept = true;
+  m_keptRows += m_openRows;
   m_openRows = 0;
 }
 

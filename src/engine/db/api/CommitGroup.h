@@ -31,6 +31,8 @@ class CommitGroup {
   void committed();
   // Rows written since the last commit.
   long long openRows() const { return m_openRows; }
+  // Rows written and made permanent since the record set opened.
+  long long keptRows() const { return m_keptRows; }
 
   // The open group was rolled back as a whole: what remains, to follow a
   // message ("; the last row kept is key id=2: the 5 rows written after it
@@ -47,6 +49,7 @@ class CommitGroup {
   bool m_anyKept = false;
   std::string m_lastWritten;
   long long m_openRows = 0;
+  long long m_keptRows = 0;
   std::function<void()> m_beforeCommit;
 };
 

@@ -15,8 +15,12 @@ struct OpenOptions {
   bool prepared = true;
   enum class CursorType { ForwardOnly, Keyset, Dynamic, Static } cursorType = CursorType::Dynamic;
   enum class CursorLocation { Server, Client } cursorLocation = CursorLocation::Server;
-  enum class LockType { ReadOnly, Pessimistic, Optimistic, BatchOptimistic } lockType =
-      LockType::Optimistic;
+  enum class LockType {
+    ReadOnly,
+    Pessimistic,
+    Optimistic,
+    BatchOptimistic
+  } lockType = LockType::Optimistic;
   // Count the rows when opening, so that recordCount() knows them (a run's
   // progress). A sample leaves it off: counting reads the whole result.
   bool countRecords = true;

@@ -72,6 +72,11 @@ class RecordSet {
   // is committed: the open group is rolled back and the error is raised as
   // a failed commit's.
   virtual void setBeforeCommit(std::function<void()> hook) { (void)hook; }
+  // How many of the rows written so far (a row counts once, however many of
+  // its fields were set) the database has committed; rows moved past but
+  // not yet applied are not among them. -1 when the record set does not
+  // count: each row then counts as applied once moved past.
+  virtual long long rowsKept() const { return -1; }
 };
 
 }  // namespace rowsmith::db

@@ -60,6 +60,7 @@ class MariadbRecordSet : public RecordSet {
   bool locateRow(RowLocation& where) override;
   std::string baseColumnName(int ordinal) const override;
   void setBeforeCommit(std::function<void()> hook) override;
+  long long rowsKept() const override { return m_writer ? m_writer->rowsKept() : 0; }
 
  private:
   struct Field {

@@ -67,6 +67,7 @@ class MariadbRowWriter {
   void flush();
   // `hook` runs just before each commit (CommitGroup::beforeCommit).
   void setBeforeCommit(std::function<void()> hook) { m_group.setBeforeCommit(std::move(hook)); }
+  long long rowsKept() const { return m_group.keptRows(); }
 
   // Writes the buffered rows and commits the rows written so far.
   void commit();

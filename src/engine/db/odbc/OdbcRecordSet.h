@@ -54,6 +54,7 @@ class OdbcRecordSet final : public RecordSet {
   void setBeforeCommit(std::function<void()> hook) override {
     m_commits.setBeforeCommit(std::move(hook));
   }
+  long long rowsKept() const override { return m_commits.keptRows(); }
 
  private:
   std::size_t internalOrdinal(int ordinal) const;

@@ -81,6 +81,7 @@ class SqliteRecordSet : public RecordSet {
   void setBeforeCommit(std::function<void()> hook) override {
     m_group.setBeforeCommit(std::move(hook));
   }
+  long long rowsKept() const override { return m_group.keptRows(); }
 
  private:
   int statementColumn(int ordinal) const {
