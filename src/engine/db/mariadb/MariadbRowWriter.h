@@ -73,12 +73,41 @@ class MariadbRowWriter {
 
  private:
   MYSQL_STMT* statementFor(const std::vector<int>& columns);
+  // A group of rows sent and not yet confirmed: its last statement's
+  // result is still to be read.
+  struct InFlight {
+    std::vector<MariadbRowChanges> rows;
+    std::size_t expected = 0;  // rows that statement must find
+  };
+  // What the last statement of a group did.
+  struct Outcome {
+    bool failed = false;
+    unsigned int error = 0;
+    std::string message;
+    my_ulonglong found = 0;  // rows the server found
+  };
+
+  // Writes the buffered rows: one on its own, more as a group (left in
+  // flight).
+  void send();
+  // Rows moved past, one by one (a cancel asked for meanwhile shortens
+  // their lock waits).
+  void writeRows(const std::vector<MariadbRowChanges>& rows);
   // One row on its own; `replaying` writes it even when a cancel was asked
   // for (a row of a group that was moved past).
   void writeRow(const MariadbRowChanges& row, bool replaying);
-  // The group as one statement per set of columns; false when it must be
-  // written again row by row (it is rolled back by then).
-  bool writeGroup(const std::vector<MariadbRowChanges>& rows);
+  // Sends the group as one statement per set of columns, the last one left
+  // running on the server while the caller reads on (m_inFlight).
+  void startGroup(std::vector<MariadbRowChanges> rows);
+  // Waits for the group in flight, if any, and confirms it, or rolls it
+  // back and writes its rows again one by one to find the row to report.
+  void settle();
+  // settle(), dropping the buffered rows when it raises.
+  void settleBeforeSending();
+  void finishGroup(const Outcome& outcome);
+  Outcome outcomeOf(bool failed) const;
+  // Whether the server answered the statement in flight within `wait`.
+  bool resultWithin(std::chrono::milliseconds wait) const;
   void exec(const std::string& sql, const std::string& context);
   void beginTransaction();
   bool commitDue() const;
@@ -94,6 +123,7 @@ class MariadbRowWriter {
   bool m_valuesLists;  // the server reads a VALUES list after UNION ALL
   std::map<std::vector<int>, MysqlStatementPtr> m_statements;
   std::vector<MariadbRowChanges> m_rows;  // buffered, not yet written
+  std::optional<InFlight> m_inFlight;
   std::size_t m_bufferedBytes = 0;
   long long m_rowsApplied = 0;
   bool m_inTransaction = false;

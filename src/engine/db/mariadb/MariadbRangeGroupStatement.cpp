@@ -1,0 +1,134 @@
+#include "engine/db/mariadb/MariadbRangeGroupStatement.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace rowsmith::db {
+
+namespace {
+
+const char* const kTarget = "rowsmith_target";
+const char* const kRows = "rowsmith_rows";
+
+// A slot: '+' for a row of the group ('-' for none), then for each changed
+// column its new and its old value, each as a NULL mark ('1' for NULL, '0'
+// otherwise), an offset (from 1) and a length in bytes, each of ten digits.
+constexpr std::size_t kNumberWidth = 10;
+constexpr std::size_t kValueWidth = 1 + 2 * kNumberWidth;
+constexpr std::size_t kColumnWidth = 2 * kValueWidth;
+// Keys may spread over this many values more than twice the group's rows.
+constexpr long long kSpareSlots = 64;
+
+bool parseInteger(const std::string& text, long long& out) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  out = std::strtoll(text.c_str(), &end, 10);
+  return errno == 0 && end && *end == '\0' &&
+         (text[0] == '-' || (text[0] >= '0' && text[0] <= '9'));
+}
+
+void appendBytes(MYSQL* connection, std::string& out, const std::string& bytes) {
+  out += "_binary'";
+  const std::size_t start = out.size();
+  out.resize(start + 2 * bytes.size() + 1);
+  const unsigned long length =
+      mysql_real_escape_string(connection, &out[start], bytes.data(), bytes.size());
+  out.resize(start + length);
+  out += '\'';
+}
+
+// Writes `value`'s NULL mark, offset and length into `slot`, and appends
+// its bytes to `values`.
+void putValue(char* slot, const std::optional<std::string>& value, std::string& values) {
+  char number[2 * kNumberWidth + 1];
+  std::snprintf(number, sizeof number, "%010zu%010zu", values.size() + 1,
+                value ? value->size() : std::size_t{0});
+  slot[0] = value ? '0' : '1';
+  for (std::size_t i = 0; i < 2 * kNumberWidth; ++i) slot[1 + i] = number[i];
+  if (value) values += *value;
+}
+
+}  // namespace
+
+std::optional<std::string> MariadbRangeGroupStatement::build(
+    MYSQL* connection, const MariadbTableInfo& table, const std::vector<bool>& binary,
+    const std::vector<int>& columns, const std::vector<const MariadbRowChanges*>& rows) {
+  if (table.key().size() != 1 || !table.columns()[table.key()[0]].integer || rows.empty())
+    return std::nullopt;
+  std::vector<long long> keys(rows.size());
+  long long low = 0;
+  long long high = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!parseInteger(rows[r]->key[0], keys[r])) return std::nullopt;
+    low = r == 0 ? keys[r] : std::min(low, keys[r]);
+    high = r == 0 ? keys[r] : std::max(high, keys[r]);
+  }
+  const long long limit = 2 * static_cast<long long>(rows.size()) + kSpareSlots;
+  // high - low without overflow: both lie in the signed range.
+  if (high - low >= limit || high - low < 0) return std::nullopt;
+  const std::size_t slots = static_cast<std::size_t>(high - low) + 1;
+
+  const std::size_t width = 1 + columns.size() * kColumnWidth;
+  std::string header(slots * width, '-');
+  std::vector<std::string> newValues(columns.size());
+  std::vector<std::string> oldValues(columns.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    char* slot = &header[static_cast<std::size_t>(keys[r] - low) * width];
+    if (*slot != '-') return std::nullopt;  // a key twice
+    *slot = '+';
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const MariadbColumnChange& change = rows[r]->changes[i];
+      char* column = slot + 1 + i * kColumnWidth;
+      putValue(column, change.newValue, newValues[i]);
+      putValue(column + kValueWidth, change.oldValue, oldValues[i]);
+    }
+  }
+
+  const std::string source = std::string(kRows) + ".";
+  const std::string target = std::string(kTarget) + ".";
+  const std::string key = target + mariadbIdentifier(table.columns()[table.key()[0]].name);
+  // The slot's first byte, from 1.
+  const std::string at =
+      "(" + key + " - (" + std::to_string(low) + ")) * " + std::to_string(width) + " + ";
+  auto part = [&](std::size_t offset, std::size_t length) {
+    return "SUBSTRING(" + source + "h, " + at + std::to_string(offset + 1) + ", " +
+           std::to_string(length) + ")";
+  };
+  auto number = [&](std::size_t offset) {
+    return "CAST(" + part(offset, kNumberWidth) + " AS UNSIGNED)";
+  };
+  // The value whose mark starts at `offset` in the slot, out of `values`.
+  auto value = [&](std::size_t offset, const std::string& values) {
+    return "IF(" + part(offset, 1) + " = '1', NULL, SUBSTRING(" + source + values + ", " +
+           number(offset + 1) + ", " + number(offset + 1 + kNumberWidth) + "))";
+  };
+
+  std::string derived = "SELECT ";
+  appendBytes(connection, derived, header);
+  derived += " AS h";
+  std::string set;
+  std::string where = key + " BETWEEN " + std::to_string(low) + " AND " + std::to_string(high) +
+                      " AND " + part(0, 1) + " = '+'";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const std::string n = std::to_string(i);
+    derived += ", ";
+    appendBytes(connection, derived, newValues[i]);
+    derived += " AS n" + n + ", ";
+    appendBytes(connection, derived, oldValues[i]);
+    derived += " AS o" + n;
+    const std::size_t offset = 1 + i * kColumnWidth;
+    const bool bytes = binary[columns[i]];
+    const std::string name = target + mariadbIdentifier(table.columns()[columns[i]].name);
+    const std::string newValue = value(offset, "n" + n);
+    set += (i ? ", " : "") + name + " = " +
+           (bytes ? newValue : "CONVERT(" + newValue + " USING utf8mb4)");
+    where += " AND " + (bytes ? name : "CAST(CONVERT(" + name + " USING utf8mb4) AS BINARY)") +
+             " <=> " + value(offset + kValueWidth, "o" + n);
+  }
+  return "UPDATE " + table.sqlName() + " AS " + kTarget + ", (" + derived + ") AS " + kRows +
+         " SET " + set + " WHERE " + where;
+}
+
+}  // namespace rowsmith::db
