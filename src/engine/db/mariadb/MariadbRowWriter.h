@@ -26,14 +26,21 @@ class MariadbCanceller;
 // already holds its new value is no conflict.
 //
 // Rows are buffered and written a group at a time (up to 10,000 rows, fewer
-// at the start of a run) by one UPDATE per set of changed columns that joins
-// the table with the rows' keys, old and new values (MariadbGroupStatement);
-// the group is right when the server found as many rows as it holds.
-// Otherwise, or when the server refuses it, the group is rolled back to its
+// at the start of a run) by one UPDATE per set of changed columns: over the
+// range of the keys when the key is one integer column and the group's keys
+// lie close together (MariadbRangeGroupStatement), otherwise joining the
+// table with the rows' keys, old and new values (MariadbGroupStatement).
+// The group's last statement is left running on the server while the
+// caller reads and filters the next group; it is waited for before
+// anything else is sent, at the latest when the next group is full, on
+// flush() and on commit(). The group is right when the server found as
+// many rows as it holds. Otherwise, or when the server refuses it, the
+// group is rolled back to its
 // savepoint and written again row by row (a prepared UPDATE each), so that
 // the row reported and the rows kept are exactly those of row-by-row
 // writing: a failed statement undoes itself alone, and the rows before the
-// failing one are committed before its error is raised. Rows are grouped
+// failing one are committed before its error is raised (the rows buffered
+// meanwhile come after the failing one and are dropped). Rows are grouped
 // into transactions of at most about a second of work, so a killed process
 // leaves a prefix of the visited rows written, each row wholly. A failure that loses the
 // whole open transaction (a lost connection, a deadlock, a failed commit)
@@ -45,7 +52,9 @@ class MariadbCanceller;
 // hand keeps its old values, the rows before it are committed and
 // rowsmith::Cancelled is raised.
 //
-// Threading: used by the thread that owns the connection.
+// Threading: used by the thread that owns the connection. Between write()
+// calls a group may be in flight, and the connection must then not be used
+// for anything else; flush() and commit() return with none.
 class MariadbRowWriter {
  public:
   // `binary` tells, by index into the table's columns, which columns hold
