@@ -1,7 +1,6 @@
 #include "engine/db/mariadb/MariadbRangeGroupStatement.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 namespace rowsmith::db {
@@ -41,12 +40,15 @@ void appendBytes(MYSQL* connection, std::string& out, const std::string& bytes) 
 
 // Writes `value`'s NULL mark, offset and length into `slot`, and appends
 // its bytes to `values`.
+void putNumber(char* out, std::size_t number) {
+  for (std::size_t i = kNumberWidth; i-- > 0; number /= 10)
+    out[i] = static_cast<char>('0' + number % 10);
+}
+
 void putValue(char* slot, const std::optional<std::string>& value, std::string& values) {
-  char number[2 * kNumberWidth + 1];
-  std::snprintf(number, sizeof number, "%010zu%010zu", values.size() + 1,
-                value ? value->size() : std::size_t{0});
   slot[0] = value ? '0' : '1';
-  for (std::size_t i = 0; i < 2 * kNumberWidth; ++i) slot[1 + i] = number[i];
+  putNumber(slot + 1, values.size() + 1);
+  putNumber(slot + 1 + kNumberWidth, value ? value->size() : 0);
   if (value) values += *value;
 }
 
@@ -105,19 +107,24 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
            number(offset + 1) + ", " + number(offset + 1 + kNumberWidth) + "))";
   };
 
-  std::string derived = "SELECT ";
-  appendBytes(connection, derived, header);
-  derived += " AS h";
+  std::size_t total = header.size();
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    total += newValues[i].size() + oldValues[i].size();
+  std::string statement;
+  statement.reserve(2 * total + 4096 * (columns.size() + 1));
+  statement += "UPDATE " + table.sqlName() + " AS " + kTarget + ", (SELECT ";
+  appendBytes(connection, statement, header);
+  statement += " AS h";
   std::string set;
   std::string where = key + " BETWEEN " + std::to_string(low) + " AND " + std::to_string(high) +
                       " AND " + part(0, 1) + " = '+'";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const std::string n = std::to_string(i);
-    derived += ", ";
-    appendBytes(connection, derived, newValues[i]);
-    derived += " AS n" + n + ", ";
-    appendBytes(connection, derived, oldValues[i]);
-    derived += " AS o" + n;
+    statement += ", ";
+    appendBytes(connection, statement, newValues[i]);
+    statement += " AS n" + n + ", ";
+    appendBytes(connection, statement, oldValues[i]);
+    statement += " AS o" + n;
     const std::size_t offset = 1 + i * kColumnWidth;
     const bool bytes = binary[columns[i]];
     const std::string name = target + mariadbIdentifier(table.columns()[columns[i]].name);
@@ -127,8 +134,8 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
     where += " AND " + (bytes ? name : "CAST(CONVERT(" + name + " USING utf8mb4) AS BINARY)") +
              " <=> " + value(offset + kValueWidth, "o" + n);
   }
-  return "UPDATE " + table.sqlName() + " AS " + kTarget + ", (" + derived + ") AS " + kRows +
-         " SET " + set + " WHERE " + where;
+  statement += std::string(") AS ") + kRows + " SET " + set + " WHERE " + where;
+  return statement;
 }
 
 }  // namespace rowsmith::db

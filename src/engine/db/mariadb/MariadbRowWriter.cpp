@@ -182,6 +182,8 @@ void MariadbRowWriter::write(std::vector<std::string> key, std::vector<Change> c
   for (const Change& change : changes)
     m_bufferedBytes += 2 * (change.newValue ? change.newValue->size() : 0) +
                        2 * (change.oldValue ? change.oldValue->size() : 0) + 16;
+  if (m_rows.empty())
+    m_rows.reserve(static_cast<std::size_t>(std::min(m_rowsApplied, kGroupRows)) + 1);
   m_rows.push_back(MariadbRowChanges{std::move(key), std::move(changes)});
   // The first rows go one by one, then groups double up to their size: a
   // short run, and a fault in its first rows, is reported on moving past
