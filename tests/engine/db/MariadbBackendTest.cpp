@@ -507,6 +507,41 @@ TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
             (Column{"59"}));
 }
 
+// A cancel asked for while a group is still being applied by the server,
+// and the caller reads on: the group waits for a locked row, is interrupted
+// a second later, and its rows are written one by one up to the locked one,
+// which ends the run as cancelled.
+TEST_P(MariadbBackend, CancelWhileAGroupIsInFlightKeepsTheRowsBeforeTheLockedOne) {
+  const auto name = table("gf", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+  execute("INSERT INTO " + name +
+          " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+          "WHERE i < 100) SELECT i, 'old' FROM n");
+  auto locker = connect(m_connectionString);
+  locker->execute("START TRANSACTION");
+  locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+  auto recordSet = connection().open("select * from " + name + " order by id", OpenOptions{});
+  std::string outcome;
+  try {
+    for (int id = 1; !recordSet->eof(); ++id) {
+      // Rows 33 to 64 went to the server as one group on moving past row 64.
+      if (id == 80) connection().cancel();
+      recordSet->setValue(1, "new");
+      recordSet->moveNext();
+    }
+  } catch (const Cancelled& e) {
+    outcome = e.what();
+  } catch (const Error& e) {
+    outcome = std::string("error: ") + e.what();
+  }
+  recordSet.reset();
+  locker->execute("ROLLBACK");
+  EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
+  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+  EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+}
+
 // A derived table or common table expression names itself as its columns'
 // table. Such a result never writes to a table that merely has that name,
 // nor through a derived table that joins the table with itself; one whose
