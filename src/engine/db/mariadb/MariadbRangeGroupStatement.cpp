@@ -76,6 +76,10 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
   std::string header(slots * width, '-');
   std::vector<std::string> newValues(columns.size());
   std::vector<std::string> oldValues(columns.size());
+  // Whether a column's new or old values include a NULL: only then is the
+  // mark looked at.
+  std::vector<char> newNulls(columns.size(), false);
+  std::vector<char> oldNulls(columns.size(), false);
   for (std::size_t r = 0; r < rows.size(); ++r) {
     char* slot = &header[static_cast<std::size_t>(keys[r] - low) * width];
     if (*slot != '-') return std::nullopt;  // a key twice
@@ -85,6 +89,8 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
       char* column = slot + 1 + i * kColumnWidth;
       putValue(column, change.newValue, newValues[i]);
       putValue(column + kValueWidth, change.oldValue, oldValues[i]);
+      if (!change.newValue) newNulls[i] = true;
+      if (!change.oldValue) oldNulls[i] = true;
     }
   }
 
@@ -102,9 +108,10 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
     return "CAST(" + part(offset, kNumberWidth) + " AS UNSIGNED)";
   };
   // The value whose mark starts at `offset` in the slot, out of `values`.
-  auto value = [&](std::size_t offset, const std::string& values) {
-    return "IF(" + part(offset, 1) + " = '1', NULL, SUBSTRING(" + source + values + ", " +
-           number(offset + 1) + ", " + number(offset + 1 + kNumberWidth) + "))";
+  auto value = [&](std::size_t offset, const std::string& values, bool nulls) {
+    const std::string bytes = "SUBSTRING(" + source + values + ", " + number(offset + 1) + ", " +
+                              number(offset + 1 + kNumberWidth) + ")";
+    return nulls ? "IF(" + part(offset, 1) + " = '1', NULL, " + bytes + ")" : bytes;
   };
 
   std::size_t total = header.size();
@@ -116,8 +123,9 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
   appendBytes(connection, statement, header);
   statement += " AS h";
   std::string set;
-  std::string where = key + " BETWEEN " + std::to_string(low) + " AND " + std::to_string(high) +
-                      " AND " + part(0, 1) + " = '+'";
+  // Keys of the range outside the group have an empty slot.
+  std::string where = key + " BETWEEN " + std::to_string(low) + " AND " + std::to_string(high);
+  if (slots != rows.size()) where += " AND " + part(0, 1) + " = '+'";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const std::string n = std::to_string(i);
     statement += ", ";
@@ -128,11 +136,11 @@ std::optional<std::string> MariadbRangeGroupStatement::build(
     const std::size_t offset = 1 + i * kColumnWidth;
     const bool bytes = binary[columns[i]];
     const std::string name = target + mariadbIdentifier(table.columns()[columns[i]].name);
-    const std::string newValue = value(offset, "n" + n);
+    const std::string newValue = value(offset, "n" + n, newNulls[i]);
     set += (i ? ", " : "") + name + " = " +
            (bytes ? newValue : "CONVERT(" + newValue + " USING utf8mb4)");
     where += " AND " + (bytes ? name : "CAST(CONVERT(" + name + " USING utf8mb4) AS BINARY)") +
-             " <=> " + value(offset + kValueWidth, "o" + n);
+             " <=> " + value(offset + kValueWidth, "o" + n, oldNulls[i]);
   }
   statement += std::string(") AS ") + kRows + " SET " + set + " WHERE " + where;
   return statement;
