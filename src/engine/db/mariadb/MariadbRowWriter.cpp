@@ -190,28 +190,12 @@ void MariadbRowWriter::write(std::vector<std::string> key, std::vector<Change> c
   // its row, as rows written one by one would be.
   const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
   if (static_cast<long long>(m_rows.size()) < limit && m_bufferedBytes < kGroupBytes) return;
-  // The group before, sent while these rows were read, is done with first.
-  settleBeforeSending();
   send();
 }
 
 void MariadbRowWriter::flush() {
-  settleBeforeSending();
-  if (m_rows.empty()) return;
-  send();
+  if (!m_rows.empty()) send();
   settle();
-}
-
-void MariadbRowWriter::settleBeforeSending() {
-  if (!m_inFlight) return;
-  // Should the group in flight fail, the buffered rows come after the row
-  // it reports and are dropped.
-  std::vector<MariadbRowChanges> rows;
-  rows.swap(m_rows);
-  const std::size_t bytes = std::exchange(m_bufferedBytes, 0);
-  settle();
-  m_rows.swap(rows);
-  m_bufferedBytes = bytes;
 }
 
 void MariadbRowWriter::send() {
@@ -219,10 +203,15 @@ void MariadbRowWriter::send() {
   rows.swap(m_rows);
   m_bufferedBytes = 0;
   m_rowsApplied += static_cast<long long>(rows.size());
-  if (rows.size() > 1)
-    startGroup(std::move(rows));
-  else
+  // Built while the server still applies the group before. Should that
+  // group fail, these rows come after the row it reports and are dropped.
+  std::vector<Statement> statements;
+  if (rows.size() > 1) statements = buildStatements(rows);
+  settle();
+  if (statements.empty())
     writeRows(rows);
+  else
+    startGroup(std::move(rows), std::move(statements));
 }
 
 void MariadbRowWriter::writeRows(const std::vector<MariadbRowChanges>& rows) {
@@ -246,32 +235,40 @@ void MariadbRowWriter::exec(const std::string& sql, const std::string& context) 
   throw Error(context + ": " + message);
 }
 
-void MariadbRowWriter::startGroup(std::vector<MariadbRowChanges> rows) {
-  beginTransaction();
-  exec("SAVEPOINT rowsmith_group", "Cannot write to table " + m_table.name());
-  m_inFlight.emplace();
-  m_inFlight->rows = std::move(rows);
+std::vector<MariadbRowWriter::Statement> MariadbRowWriter::buildStatements(
+    const std::vector<MariadbRowChanges>& rows) const {
   std::map<std::vector<int>, std::vector<const MariadbRowChanges*>> groups;
-  for (const MariadbRowChanges& row : m_inFlight->rows) {
+  for (const MariadbRowChanges& row : rows) {
     std::vector<int> columns;
     for (const Change& change : row.changes) columns.push_back(change.column);
     groups[columns].push_back(&row);
   }
-  // One statement per set of changed columns; all but the last are waited
-  // for here.
-  std::size_t left = groups.size();
+  std::vector<Statement> statements;
   for (const auto& [columns, members] : groups) {
     std::optional<std::string> ranged =
         MariadbRangeGroupStatement::build(m_connection, m_table, m_binary, columns, members);
-    const std::string sql = ranged ? std::move(*ranged)
-                                   : MariadbGroupStatement::build(m_connection, m_table, m_binary,
-                                                                  columns, members, m_valuesLists);
-    m_inFlight->expected = members.size();
-    if (--left == 0) {
+    statements.push_back({ranged ? std::move(*ranged)
+                                 : MariadbGroupStatement::build(m_connection, m_table, m_binary,
+                                                                columns, members, m_valuesLists),
+                          members.size()});
+  }
+  return statements;
+}
+
+void MariadbRowWriter::startGroup(std::vector<MariadbRowChanges> rows,
+                                  std::vector<Statement> statements) {
+  beginTransaction();
+  exec("SAVEPOINT rowsmith_group", "Cannot write to table " + m_table.name());
+  m_inFlight.emplace();
+  m_inFlight->rows = std::move(rows);
+  // All statements but the last are waited for here.
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    const std::string& sql = statements[i].sql;
+    m_inFlight->expected = statements[i].rows;
+    if (i + 1 == statements.size()) {
       if (mysql_send_query(m_connection, sql.data(), static_cast<unsigned long>(sql.size())) == 0)
         return;  // in flight
-      Outcome outcome = outcomeOf(true);
-      finishGroup(outcome);
+      finishGroup(outcomeOf(true));
       return;
     }
     bool failed = false;
@@ -279,7 +276,7 @@ void MariadbRowWriter::startGroup(std::vector<MariadbRowChanges> rows) {
       MariadbCanceller::Window window(m_canceller, m_connection);
       failed = mysql_real_query(m_connection, sql.data(), sql.size()) != 0;
     }
-    Outcome outcome = outcomeOf(failed);
+    const Outcome outcome = outcomeOf(failed);
     if (outcome.failed || outcome.found != m_inFlight->expected) {
       finishGroup(outcome);
       return;

@@ -96,9 +96,17 @@ class MariadbRowWriter {
     my_ulonglong found = 0;  // rows the server found
   };
 
-  // Writes the buffered rows: one on its own, more as a group (left in
-  // flight).
+  // One statement of a group: its text and the rows it must find.
+  struct Statement {
+    std::string sql;
+    std::size_t rows = 0;
+  };
+
+  // Writes the buffered rows, once the group in flight is confirmed: one on
+  // its own, more as a group (left in flight).
   void send();
+  // A group's statements, one per set of changed columns.
+  std::vector<Statement> buildStatements(const std::vector<MariadbRowChanges>& rows) const;
   // Rows moved past, one by one (a cancel asked for meanwhile shortens
   // their lock waits).
   void writeRows(const std::vector<MariadbRowChanges>& rows);
@@ -107,12 +115,10 @@ class MariadbRowWriter {
   void writeRow(const MariadbRowChanges& row, bool replaying);
   // Sends the group as one statement per set of columns, the last one left
   // running on the server while the caller reads on (m_inFlight).
-  void startGroup(std::vector<MariadbRowChanges> rows);
+  void startGroup(std::vector<MariadbRowChanges> rows, std::vector<Statement> statements);
   // Waits for the group in flight, if any, and confirms it, or rolls it
   // back and writes its rows again one by one to find the row to report.
   void settle();
-  // settle(), dropping the buffered rows when it raises.
-  void settleBeforeSending();
   void finishGroup(const Outcome& outcome);
   Outcome outcomeOf(bool failed) const;
   // Whether the server answered the statement in flight within `wait`.
