@@ -18,6 +18,7 @@
 #include "engine/db/api/ConnectionString.h"
 #include "engine/db/mariadb/MariadbConnectionInfo.h"
 #include "engine/db/mariadb/MariadbGroupStatement.h"
+#include "engine/db/mariadb/MariadbRangeGroupStatement.h"
 #include "engine/db/mariadb/MariadbTableInfo.h"
 #include "support/MariadbTestServer.h"
 
@@ -420,6 +421,58 @@ TEST_P(MariadbBackend, GroupStatementWritesExactlyTheUnchangedRows) {
   }
 }
 
+// The group statement over a range of integer keys writes exactly the rows
+// of the group whose old values still hold: a key of the range that is not
+// in the group is left alone, NULLs, empty values, bytes, text that needs
+// escaping and text stored in another character set are kept exact, and
+// groups it does not suit (keys far apart or repeated) are left to the
+// statement that joins the rows.
+TEST_P(MariadbBackend, RangeGroupStatementWritesExactlyTheRowsOfTheGroup) {
+  const auto name = table("rg",
+                          "id INTEGER PRIMARY KEY, a VARCHAR(40), b VARBINARY(8), "
+                          "c VARCHAR(20) CHARACTER SET latin1");
+  const MariadbConnectionInfo info{ConnectionString(m_connectionString)};
+  MysqlPtr session = info.open();
+  const MariadbTableInfo tableInfo = MariadbTableInfo::load(session.get(), "rowsmith", name);
+  const std::vector<bool> binary = {false, false, true, false};
+  const std::string tricky = "it's a \\ \"quote\" \n😀";
+  const std::vector<MariadbRowChanges> rows = {
+      {{"-2"}, {{1, tricky, "a1"}, {2, std::string("\0\xff'", 3), std::nullopt}, {3, "café", "c"}}},
+      {{"-1"}, {{1, std::nullopt, "a2"}, {2, "", std::string("\x01", 1)}, {3, "", std::nullopt}}},
+      {{"2"}, {{1, "new", "stale"}, {2, "y", std::nullopt}, {3, "d", "c"}}},
+      {{"1"}, {{1, "", "a4"}, {2, "\\", "\\"}, {3, std::nullopt, "c"}}},
+  };
+  std::vector<const MariadbRowChanges*> members;
+  for (const auto& row : rows) members.push_back(&row);
+  execute("INSERT INTO " + name +
+          " VALUES (-2, 'a1', NULL, 'c'), (-1, 'a2', X'01', NULL), (0, 'a0', X'02', 'c'), "
+          "(1, 'a4', X'5C', 'c'), (2, 'a3', NULL, 'c')");
+  const auto sql =
+      MariadbRangeGroupStatement::build(session.get(), tableInfo, binary, {1, 2, 3}, members);
+  ASSERT_TRUE(sql);
+  ASSERT_EQ(mysql_real_query(session.get(), sql->data(), sql->size()), 0)
+      << mysql_error(session.get());
+  EXPECT_EQ(mysql_affected_rows(session.get()), 3u);
+  EXPECT_EQ(readColumn(secondConnection(), "select a from " + name + " order by id"),
+            (Column{tricky, std::nullopt, "a0", "", "a3"}));
+  EXPECT_EQ(readColumn(secondConnection(), "select hex(b) from " + name + " order by id"),
+            (Column{"00FF27", "", "02", "5C", std::nullopt}));
+  EXPECT_EQ(readColumn(secondConnection(), "select c from " + name + " order by id"),
+            (Column{"café", "", "c", std::nullopt, "c"}));
+  EXPECT_EQ(readColumn(secondConnection(), "select hex(c) from " + name + " where id = -2"),
+            (Column{"636166E9"}));
+
+  const std::vector<MariadbRowChanges> apart = {{{"1"}, {{1, "x", "y"}}},
+                                                {{"500"}, {{1, "x", "y"}}}};
+  const std::vector<MariadbRowChanges> twice = {{{"1"}, {{1, "x", "y"}}}, {{"1"}, {{1, "x", "y"}}}};
+  for (const auto* group : {&apart, &twice}) {
+    std::vector<const MariadbRowChanges*> pointers;
+    for (const auto& row : *group) pointers.push_back(&row);
+    EXPECT_FALSE(
+        MariadbRangeGroupStatement::build(session.get(), tableInfo, binary, {1}, pointers));
+  }
+}
+
 // A cancel while a group waits for a locked row: the rows of the group
 // before that row are written, that row and the rows after it are not, and
 // the run ends as cancelled.
@@ -451,6 +504,41 @@ TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
   EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
             (Column{"59"}));
   EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+}
+
+// A cancel asked for while a group is still being applied by the server,
+// and the caller reads on: the group waits for a locked row, is interrupted
+// a second later, and its rows are written one by one up to the locked one,
+// which ends the run as cancelled.
+TEST_P(MariadbBackend, CancelWhileAGroupIsInFlightKeepsTheRowsBeforeTheLockedOne) {
+  const auto name = table("gf", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+  execute("INSERT INTO " + name +
+          " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+          "WHERE i < 100) SELECT i, 'old' FROM n");
+  auto locker = connect(m_connectionString);
+  locker->execute("START TRANSACTION");
+  locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+  auto recordSet = connection().open("select * from " + name + " order by id", OpenOptions{});
+  std::string outcome;
+  try {
+    for (int id = 1; !recordSet->eof(); ++id) {
+      // Rows 33 to 64 went to the server as one group on moving past row 64.
+      if (id == 80) connection().cancel();
+      recordSet->setValue(1, "new");
+      recordSet->moveNext();
+    }
+  } catch (const Cancelled& e) {
+    outcome = e.what();
+  } catch (const Error& e) {
+    outcome = std::string("error: ") + e.what();
+  }
+  recordSet.reset();
+  locker->execute("ROLLBACK");
+  EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
+  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
+            (Column{"59"}));
+  EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
             (Column{"59"}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <errmsg.h>
 #include <mysqld_error.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include "engine/db/mariadb/MariadbCanceller.h"
 #include "engine/db/mariadb/MariadbError.h"
 #include "engine/db/mariadb/MariadbGroupStatement.h"
+#include "engine/db/mariadb/MariadbRangeGroupStatement.h"
 
 namespace rowsmith::db {
 
@@ -117,6 +119,7 @@ MariadbRowWriter::MariadbRowWriter(MYSQL* connection, MariadbTableInfo table,
 
 MariadbRowWriter::~MariadbRowWriter() {
   // Nothing written after the last commit() is kept.
+  if (m_inFlight) mysql_read_query_result(m_connection);
   if (m_inTransaction) mysql_rollback(m_connection);
 }
 
@@ -179,28 +182,44 @@ void MariadbRowWriter::write(std::vector<std::string> key, std::vector<Change> c
   for (const Change& change : changes)
     m_bufferedBytes += 2 * (change.newValue ? change.newValue->size() : 0) +
                        2 * (change.oldValue ? change.oldValue->size() : 0) + 16;
+  if (m_rows.empty())
+    m_rows.reserve(static_cast<std::size_t>(std::min(m_rowsApplied, kGroupRows)) + 1);
   m_rows.push_back(MariadbRowChanges{std::move(key), std::move(changes)});
   // The first rows go one by one, then groups double up to their size: a
   // short run, and a fault in its first rows, is reported on moving past
   // its row, as rows written one by one would be.
   const long long limit = m_rowsApplied < kSingleRows ? 1 : std::min(m_rowsApplied, kGroupRows);
-  if (static_cast<long long>(m_rows.size()) >= limit || m_bufferedBytes >= kGroupBytes) flush();
+  if (static_cast<long long>(m_rows.size()) < limit && m_bufferedBytes < kGroupBytes) return;
+  send();
 }
 
 void MariadbRowWriter::flush() {
-  if (m_rows.empty()) return;
+  if (!m_rows.empty()) send();
+  settle();
+}
+
+void MariadbRowWriter::send() {
   std::vector<MariadbRowChanges> rows;
   rows.swap(m_rows);
   m_bufferedBytes = 0;
   m_rowsApplied += static_cast<long long>(rows.size());
+  // Built while the server still applies the group before. Should that
+  // group fail, these rows come after the row it reports and are dropped.
+  std::vector<Statement> statements;
+  if (rows.size() > 1) statements = buildStatements(rows);
+  settle();
+  if (statements.empty())
+    writeRows(rows);
+  else
+    startGroup(std::move(rows), std::move(statements));
+}
+
+void MariadbRowWriter::writeRows(const std::vector<MariadbRowChanges>& rows) {
   // The rows are moved past: a cancel asked for meanwhile still writes
   // them, but a row that waits for a lock then waits no longer than a
   // second, which ends the run as cancelled.
   ShortLockWaits shortWaits(m_connection);
-  const auto cancelled = [this] { return m_canceller && m_canceller->requested(); };
-  if (cancelled()) shortWaits.begin();
-  if (rows.size() > 1 && writeGroup(rows)) return;
-  if (cancelled()) shortWaits.begin();
+  if (m_canceller && m_canceller->requested()) shortWaits.begin();
   for (const MariadbRowChanges& row : rows) writeRow(row, true);
 }
 
@@ -216,56 +235,115 @@ void MariadbRowWriter::exec(const std::string& sql, const std::string& context) 
   throw Error(context + ": " + message);
 }
 
-bool MariadbRowWriter::writeGroup(const std::vector<MariadbRowChanges>& rows) {
-  beginTransaction();
-  const std::string where = "table " + m_table.name();
+std::vector<MariadbRowWriter::Statement> MariadbRowWriter::buildStatements(
+    const std::vector<MariadbRowChanges>& rows) const {
   std::map<std::vector<int>, std::vector<const MariadbRowChanges*>> groups;
   for (const MariadbRowChanges& row : rows) {
     std::vector<int> columns;
     for (const Change& change : row.changes) columns.push_back(change.column);
     groups[columns].push_back(&row);
   }
-  exec("SAVEPOINT rowsmith_group", "Cannot write to " + where);
-  bool applied = true;
+  std::vector<Statement> statements;
   for (const auto& [columns, members] : groups) {
-    const std::string sql = MariadbGroupStatement::build(m_connection, m_table, m_binary, columns,
-                                                         members, m_valuesLists);
+    std::optional<std::string> ranged =
+        MariadbRangeGroupStatement::build(m_connection, m_table, m_binary, columns, members);
+    statements.push_back({ranged ? std::move(*ranged)
+                                 : MariadbGroupStatement::build(m_connection, m_table, m_binary,
+                                                                columns, members, m_valuesLists),
+                          members.size()});
+  }
+  return statements;
+}
+
+void MariadbRowWriter::startGroup(std::vector<MariadbRowChanges> rows,
+                                  std::vector<Statement> statements) {
+  beginTransaction();
+  exec("SAVEPOINT rowsmith_group", "Cannot write to table " + m_table.name());
+  m_inFlight.emplace();
+  m_inFlight->rows = std::move(rows);
+  // All statements but the last are waited for here.
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    const std::string& sql = statements[i].sql;
+    m_inFlight->expected = statements[i].rows;
+    if (i + 1 == statements.size()) {
+      if (mysql_send_query(m_connection, sql.data(), static_cast<unsigned long>(sql.size())) == 0)
+        return;  // in flight
+      finishGroup(outcomeOf(true));
+      return;
+    }
     bool failed = false;
     {
       MariadbCanceller::Window window(m_canceller, m_connection);
       failed = mysql_real_query(m_connection, sql.data(), sql.size()) != 0;
     }
-
-    if (failed) {
-      const unsigned int error = mysql_errno(m_connection);
-      // Lost with the transaction: the group's rows were moved past too.
-      if (mariadbConnectionLost(error) || error == ER_LOCK_DEADLOCK ||
-          (error == ER_LOCK_WAIT_TIMEOUT && rollsBackOnTimeout())) {
-        const std::string message = mariadbMessage(m_connection);
-        if (!mariadbConnectionLost(error)) mysql_rollback(m_connection);
-        m_inTransaction = false;
-        m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
-        throw Error("Cannot write to " + where + ": " + message + m_group.rolledBack());
-      }
-      applied = false;
-      break;
-    }
-    if (mysql_affected_rows(m_connection) != static_cast<my_ulonglong>(members.size())) {
-      applied = false;
-      break;
+    const Outcome outcome = outcomeOf(failed);
+    if (outcome.failed || outcome.found != m_inFlight->expected) {
+      finishGroup(outcome);
+      return;
     }
   }
-  if (applied) {
+}
+
+MariadbRowWriter::Outcome MariadbRowWriter::outcomeOf(bool failed) const {
+  Outcome outcome;
+  outcome.failed = failed;
+  if (failed) {
+    outcome.error = mysql_errno(m_connection);
+    outcome.message = mariadbMessage(m_connection);
+  } else {
+    outcome.found = mysql_affected_rows(m_connection);
+  }
+  return outcome;
+}
+
+void MariadbRowWriter::settle() {
+  if (!m_inFlight) return;
+  bool failed = false;
+  {
+    MariadbCanceller::Window window(m_canceller, m_connection);
+    // The rows are moved past and are written even when a cancel was asked
+    // for, but a statement that waits for a lock waits no longer than a
+    // second then: it is interrupted, and the rows are written one by one.
+    if (m_canceller && m_canceller->requested() && !resultWithin(std::chrono::seconds(1)))
+      m_canceller->cancel();
+    failed = mysql_read_query_result(m_connection) != 0;
+  }
+  finishGroup(outcomeOf(failed));
+}
+
+bool MariadbRowWriter::resultWithin(std::chrono::milliseconds wait) const {
+  pollfd socket{};
+  socket.fd = static_cast<int>(mysql_get_socket(m_connection));
+  socket.events = POLLIN;
+  return socket.fd < 0 || poll(&socket, 1, static_cast<int>(wait.count())) != 0;
+}
+
+void MariadbRowWriter::finishGroup(const Outcome& outcome) {
+  InFlight group = std::move(*m_inFlight);
+  m_inFlight.reset();
+  const std::vector<MariadbRowChanges>& rows = group.rows;
+  const std::string where = "table " + m_table.name();
+  if (outcome.failed) {
+    const unsigned int error = outcome.error;
+    // Lost with the transaction: the group's rows were moved past too.
+    if (mariadbConnectionLost(error) || error == ER_LOCK_DEADLOCK ||
+        (error == ER_LOCK_WAIT_TIMEOUT && rollsBackOnTimeout())) {
+      if (!mariadbConnectionLost(error)) mysql_rollback(m_connection);
+      m_inTransaction = false;
+      m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
+      throw Error("Cannot write to " + where + ": " + outcome.message + m_group.rolledBack());
+    }
+  } else if (outcome.found == group.expected) {
     exec("RELEASE SAVEPOINT rowsmith_group", "Cannot write to " + where);
     m_group.rowsWritten(static_cast<long long>(rows.size()), describeKey(rows.back().key));
     m_rowsInTransaction += static_cast<int>(rows.size());
     if (m_rowsInTransaction >= kTransactionRows || commitDue()) commitTransaction();
-    return true;
+    return;
   }
   // Row by row again, from before the group, to find the row to report.
   exec("ROLLBACK TO SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
   exec("RELEASE SAVEPOINT rowsmith_group", "Cannot undo the failed write to " + where);
-  return false;
+  writeRows(rows);
 }
 
 void MariadbRowWriter::writeRow(const MariadbRowChanges& row, bool replaying) {
