@@ -26,6 +26,7 @@
 #include "pages/ConnectionFieldsPanel.h"
 #include "pages/ConnectionPairsModel.h"
 #include "screenshots/ConnectionScreenshots.h"
+#include "support/MariadbTestServer.h"
 
 using rowsmith::db::Backend;
 using rowsmith::db::ConnectionFieldId;
@@ -276,6 +277,12 @@ void ConnectionBuilderTest::testConnectionReportsSuccessAndErrors() {
        ScriptedDialogs::Kind::Information},
       {QString::fromStdString(postgresFixtureString()), "Connected to PostgreSQL, ",
        ScriptedDialogs::Kind::Information},
+      {QString::fromStdString(rowsmith::test::mariadbNativeConnectionString()),
+       "Connected to MariaDB, host 127.0.0.1, port ", ScriptedDialogs::Kind::Information},
+      {"Provider=MySQL;Server=127.0.0.1;Port=" +
+           QString::fromStdString(rowsmith::test::mariadbServerEnv()["MARIADB_PORT"]) +
+           ";Database=rowsmith;User ID=nobody;Password=sekrit",
+       "Cannot connect to MySQL, host 127.0.0.1", ScriptedDialogs::Kind::Error},
       {"Provider=SQLite;Data Source=" + databaseFile() + ".gone", "the file does not exist",
        ScriptedDialogs::Kind::Error},
       {"FILE NAME=" + m_folder.filePath("none.udl"), "Cannot open data link file",
@@ -286,6 +293,7 @@ void ConnectionBuilderTest::testConnectionReportsSuccessAndErrors() {
     dialogs.expectMessage(c.says);
     const QString shown = testAndWait(builder, dialogs);
     QVERIFY2(!shown.isEmpty(), qPrintable(c.text));
+    QVERIFY(!shown.contains(QStringLiteral("sekrit")));
     QCOMPARE(dialogs.lastKind, c.kind);
     QVERIFY2(dialogs.unexpected.isEmpty(), qPrintable(dialogs.unexpected.join('\n')));
     QVERIFY(builder.testButton()->isEnabled());
