@@ -8,6 +8,7 @@
 
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteChunkReader.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
 #include "engine/db/sqlite/SqliteStatement.h"
 
@@ -42,11 +43,11 @@ class SqliteChunkWriter {
 
   // Buffers the row in hand: `position` orders it within the range, `changed`
   // marks the fields written, `pending` holds their new values. The values
-  // read are the cells of `row` from `first` on: the key at `keyColumns`,
+  // read are the cells of `row`'s row in hand: the key at `keyColumns`,
   // field i at `fieldBase` + i.
   void add(long long position, const std::vector<bool>& changed,
-           const std::vector<std::optional<std::string>>& pending, const SqliteCells& row,
-           std::size_t first, const std::vector<int>& keyColumns, int fieldBase);
+           const std::vector<std::optional<std::string>>& pending, const SqliteChunkReader& row,
+           const std::vector<int>& keyColumns, int fieldBase);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
 
   // Writes the buffered rows inside the open transaction (see class comment)
@@ -69,7 +70,12 @@ class SqliteChunkWriter {
   struct Functions;
 
   int maskId(const std::vector<bool>& changed);
-  SqliteStatement& chunkStatement(int mask);
+  // The chunk's UPDATE for a set of changed fields; by a range of the key
+  // (?1 to ?2) or by the range of positions.
+  SqliteStatement& chunkStatement(int mask, bool byKey);
+  // The lowest and highest key of the buffered rows, when the key is one
+  // integer and the rows lie close together.
+  bool keyRange(sqlite3_int64& lowest, sqlite3_int64& highest) const;
   SqliteStatement& rowStatement(int mask);
   void replay();
   void writeRow(const Row& row);
@@ -95,6 +101,7 @@ class SqliteChunkWriter {
   std::vector<std::vector<bool>> m_masks;
   std::vector<int> m_maskColumns;  // changed fields per mask
   std::map<int, SqliteStatement> m_chunkStatements;
+  std::map<int, SqliteStatement> m_keyRangeStatements;
   std::map<int, SqliteStatement> m_rowStatements;
   SqliteStatement m_savepoint;  // of each chunk, and its release
   SqliteStatement m_release;
