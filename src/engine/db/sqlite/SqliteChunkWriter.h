@@ -19,7 +19,8 @@ namespace rowsmith::db {
 //
 // Each buffered row keeps its key, the values read from the columns it
 // changes and their new values. The chunk's UPDATE reaches the rows of a
-// range (of rowids, or of the snapshot's order) and lets two SQL functions
+// range (of an integer key when the buffered rows' keys lie close together,
+// else of rowids or of the snapshot's order) and lets two SQL functions
 // this class registers on the connection decide, row by row: the first
 // passes only the buffered rows whose stored values are still those read,
 // the second gives each its new value. When the number of rows written is
