@@ -74,8 +74,16 @@ void SqliteChunkWriter::setRange(std::string condition) {
 }
 
 int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
-  for (std::size_t i = 0; i < m_masks.size(); ++i)
-    if (m_masks[i] == changed) return static_cast<int>(i);
+  // Mostly the set of the row before.
+  if (m_lastMask < m_masks.size() && m_masks[m_lastMask] == changed)
+    return static_cast<int>(m_lastMask);
+  for (std::size_t i = 0; i < m_masks.size(); ++i) {
+    if (m_masks[i] == changed) {
+      m_lastMask = i;
+      return static_cast<int>(i);
+    }
+  }
+  m_lastMask = m_masks.size();
   m_masks.push_back(changed);
   int count = 0;
   for (bool field : changed) count += field ? 1 : 0;

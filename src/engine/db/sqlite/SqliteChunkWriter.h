@@ -101,6 +101,7 @@ class SqliteChunkWriter {
   std::string m_range;
   std::vector<std::vector<bool>> m_masks;
   std::vector<int> m_maskColumns;  // changed fields per mask
+  std::size_t m_lastMask = 0;      // the mask of the row buffered last
   std::map<int, SqliteStatement> m_chunkStatements;
   std::map<int, SqliteStatement> m_keyRangeStatements;
   std::map<int, SqliteStatement> m_rowStatements;
