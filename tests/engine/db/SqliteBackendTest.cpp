@@ -398,6 +398,24 @@ TEST_F(SqliteBackendTest, WritingTheKeyOfAWholeTableVisitsEveryRowOnce) {
   EXPECT_EQ(column("select count(*) from t where id > 100000"), (Column{"1001"}));
 }
 
+// A query that visits rows with close keys but leaves some out in between:
+// the rows it left out keep their values, and so do the rows it visited but
+// did not change.
+TEST_F(SqliteBackendTest, RowsBetweenTheRowsOfAQueryAreLeftAlone) {
+  execute("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT)");
+  execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+      "INSERT INTO t SELECT i, 'x' FROM n");
+  auto recordSet =
+      connection().open("select id, a from t where id % 3 <> 0 order by id desc", OpenOptions{});
+  for (; !recordSet->eof(); recordSet->moveNext())
+    if (std::stoi(readFieldText(*recordSet, 0)) % 7 != 0) recordSet->setValue(1, "y");
+  recordSet->close();
+  EXPECT_EQ(column("select count(*) from t where a = 'y'"), (Column{"1714"}));
+  EXPECT_EQ(column("select count(*) from t where (a = 'y') <> (id % 3 <> 0 and id % 7 <> 0)"),
+            (Column{"0"}));
+}
+
 // Two runs at once on the same rows, one on the whole table and one on a
 // query in the other order: past its first write, each reads its rows while
 // it holds the write lock, so neither meets a row the other changed after it

@@ -56,6 +56,7 @@ SqliteChunkWriter::~SqliteChunkWriter() {
   m_functions->writer = nullptr;
   m_newFunctions->writer = nullptr;
   m_chunkStatements.clear();
+  m_keyRangeStatements.clear();
   m_rowStatements.clear();
   m_savepoint.finalize();
   m_release.finalize();
@@ -73,8 +74,16 @@ void SqliteChunkWriter::setRange(std::string condition) {
 }
 
 int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
-  for (std::size_t i = 0; i < m_masks.size(); ++i)
-    if (m_masks[i] == changed) return static_cast<int>(i);
+  // Mostly the set of the row before.
+  if (m_lastMask < m_masks.size() && m_masks[m_lastMask] == changed)
+    return static_cast<int>(m_lastMask);
+  for (std::size_t i = 0; i < m_masks.size(); ++i) {
+    if (m_masks[i] == changed) {
+      m_lastMask = i;
+      return static_cast<int>(i);
+    }
+  }
+  m_lastMask = m_masks.size();
   m_masks.push_back(changed);
   int count = 0;
   for (bool field : changed) count += field ? 1 : 0;
@@ -84,13 +93,13 @@ int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
 
 void SqliteChunkWriter::add(long long position, const std::vector<bool>& changed,
                             const std::vector<std::optional<std::string>>& pending,
-                            const SqliteCells& row, std::size_t first,
-                            const std::vector<int>& keyColumns, int fieldBase) {
+                            const SqliteChunkReader& row, const std::vector<int>& keyColumns,
+                            int fieldBase) {
   m_rows.push_back(Row{position, maskId(changed), m_keys.size(), m_old.size()});
-  for (int column : keyColumns) m_keys.addCell(row, first + static_cast<std::size_t>(column));
+  for (int column : keyColumns) row.copyCell(column, m_keys);
   for (std::size_t i = 0; i < changed.size(); ++i) {
     if (!changed[i]) continue;
-    m_old.addCell(row, first + static_cast<std::size_t>(fieldBase) + i);
+    row.copyCell(fieldBase + static_cast<int>(i), m_old);
     m_new.addText(pending[i] ? std::optional<std::string_view>(*pending[i]) : std::nullopt);
   }
 }
@@ -105,9 +114,10 @@ void SqliteChunkWriter::discard() {
   m_lastFound = 0;
 }
 
-SqliteStatement& SqliteChunkWriter::chunkStatement(int mask) {
-  auto found = m_chunkStatements.find(mask);
-  if (found != m_chunkStatements.end()) return found->second;
+SqliteStatement& SqliteChunkWriter::chunkStatement(int mask, bool byKey) {
+  auto& statements = byKey ? m_keyRangeStatements : m_chunkStatements;
+  auto found = statements.find(mask);
+  if (found != statements.end()) return found->second;
   std::string keys;
   for (const auto& part : m_shape.key()) keys += ", " + keyExpression(part);
   const auto& columns = m_shape.columns();
@@ -121,11 +131,13 @@ SqliteStatement& SqliteChunkWriter::chunkStatement(int mask) {
            keys + ")";
     stored += ", " + name;
   }
+  const std::string range =
+      byKey ? keyExpression(m_shape.key().front()) + " BETWEEN ?1 AND ?2" : m_range;
   const std::string sql = "UPDATE " + quoteSqliteIdentifier(m_shape.schema()) + "." +
                           quoteSqliteIdentifier(m_shape.table()) + " SET " + set + " WHERE " +
-                          m_range + " AND " + m_pickName + "(" + std::to_string(mask) + keys +
+                          range + " AND " + m_pickName + "(" + std::to_string(mask) + keys +
                           stored + ")";
-  return m_chunkStatements
+  return statements
       .emplace(mask, SqliteStatement(m_database, sql, tableContext("Preparing to update table")))
       .first->second;
 }
@@ -165,6 +177,15 @@ void SqliteChunkWriter::apply() {
     lowest = std::min(lowest, row.position);
     highest = std::max(highest, row.position);
   }
+  // Rows of an integer key that lie close together (a table read in the
+  // order of its key, or against it) are reached by a range of the key: a
+  // walk along the table instead of a lookup of every row.
+  sqlite3_int64 lowestKey = 0, highestKey = 0;
+  const bool byKey = keyRange(lowestKey, highestKey);
+  if (byKey) {
+    lowest = lowestKey;
+    highest = highestKey;
+  }
 
   run(m_savepoint, "SAVEPOINT rowsmith_chunk", tableContext("Updating table"));
   long long written = 0;
@@ -172,7 +193,7 @@ void SqliteChunkWriter::apply() {
   std::string failureText;
   for (std::size_t mask = 0; mask < m_masks.size() && failure == SQLITE_OK; ++mask) {
     if (!masksUsed[mask]) continue;
-    SqliteStatement& statement = chunkStatement(static_cast<int>(mask));
+    SqliteStatement& statement = chunkStatement(static_cast<int>(mask), byKey);
     sqlite3_bind_int64(statement.get(), 1, lowest);
     sqlite3_bind_int64(statement.get(), 2, highest);
     const int code = sqlite3_step(statement.get());
@@ -202,6 +223,22 @@ void SqliteChunkWriter::apply() {
   exec("ROLLBACK TO rowsmith_chunk", tableContext("Updating table"));
   exec("RELEASE rowsmith_chunk", tableContext("Updating table"));
   replay();
+}
+
+bool SqliteChunkWriter::keyRange(sqlite3_int64& lowest, sqlite3_int64& highest) const {
+  if (m_shape.key().size() != 1 || m_keys.type(m_rows.front().firstKey) != SQLITE_INTEGER)
+    return false;
+  lowest = highest = m_keys.integer(m_rows.front().firstKey);
+  for (const Row& row : m_rows) {
+    if (m_keys.type(row.firstKey) != SQLITE_INTEGER) return false;
+    lowest = std::min(lowest, m_keys.integer(row.firstKey));
+    highest = std::max(highest, m_keys.integer(row.firstKey));
+  }
+  // The rows of the range that are not in the buffer are passed over by the
+  // check: worth it while they are few.
+  const auto span =
+      static_cast<unsigned long long>(highest) - static_cast<unsigned long long>(lowest);
+  return span < 4 * m_rows.size() + 64;
 }
 
 void SqliteChunkWriter::replay() {

@@ -8,6 +8,7 @@
 
 #include "engine/db/api/CommitGroup.h"
 #include "engine/db/sqlite/SqliteCells.h"
+#include "engine/db/sqlite/SqliteChunkReader.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
 #include "engine/db/sqlite/SqliteStatement.h"
 
@@ -18,7 +19,8 @@ namespace rowsmith::db {
 //
 // Each buffered row keeps its key, the values read from the columns it
 // changes and their new values. The chunk's UPDATE reaches the rows of a
-// range (of rowids, or of the snapshot's order) and lets two SQL functions
+// range (of an integer key when the buffered rows' keys lie close together,
+// else of rowids or of the snapshot's order) and lets two SQL functions
 // this class registers on the connection decide, row by row: the first
 // passes only the buffered rows whose stored values are still those read,
 // the second gives each its new value. When the number of rows written is
@@ -42,11 +44,11 @@ class SqliteChunkWriter {
 
   // Buffers the row in hand: `position` orders it within the range, `changed`
   // marks the fields written, `pending` holds their new values. The values
-  // read are the cells of `row` from `first` on: the key at `keyColumns`,
+  // read are the cells of `row`'s row in hand: the key at `keyColumns`,
   // field i at `fieldBase` + i.
   void add(long long position, const std::vector<bool>& changed,
-           const std::vector<std::optional<std::string>>& pending, const SqliteCells& row,
-           std::size_t first, const std::vector<int>& keyColumns, int fieldBase);
+           const std::vector<std::optional<std::string>>& pending, const SqliteChunkReader& row,
+           const std::vector<int>& keyColumns, int fieldBase);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
 
   // Writes the buffered rows inside the open transaction (see class comment)
@@ -69,7 +71,12 @@ class SqliteChunkWriter {
   struct Functions;
 
   int maskId(const std::vector<bool>& changed);
-  SqliteStatement& chunkStatement(int mask);
+  // The chunk's UPDATE for a set of changed fields; by a range of the key
+  // (?1 to ?2) or by the range of positions.
+  SqliteStatement& chunkStatement(int mask, bool byKey);
+  // The lowest and highest key of the buffered rows, when the key is one
+  // integer and the rows lie close together.
+  bool keyRange(sqlite3_int64& lowest, sqlite3_int64& highest) const;
   SqliteStatement& rowStatement(int mask);
   void replay();
   void writeRow(const Row& row);
@@ -94,7 +101,9 @@ class SqliteChunkWriter {
   std::string m_range;
   std::vector<std::vector<bool>> m_masks;
   std::vector<int> m_maskColumns;  // changed fields per mask
+  std::size_t m_lastMask = 0;      // the mask of the row buffered last
   std::map<int, SqliteStatement> m_chunkStatements;
+  std::map<int, SqliteStatement> m_keyRangeStatements;
   std::map<int, SqliteStatement> m_rowStatements;
   SqliteStatement m_savepoint;  // of each chunk, and its release
   SqliteStatement m_release;

@@ -23,6 +23,8 @@ namespace {
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
 // Rows read, and rows written, at a time.
 constexpr std::size_t kChunkRows = 1000;
+// Values bound to one statement that copies keys into a snapshot.
+constexpr std::size_t kCopyParameters = 960;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
 
@@ -119,7 +121,12 @@ void SqliteRecordSet::advance() {
     step();
     return;
   }
-  if (m_chunks.next()) return;
+  try {
+    if (m_chunks.next(m_readContext)) return;
+  } catch (const Error&) {
+    m_eof = true;  // no row left to stand on; close() tidies up
+    throw;
+  }
   readChunk();
 }
 
@@ -181,6 +188,10 @@ void SqliteRecordSet::close() {
   m_open = false;
   m_anyChanged = false;
   std::string failure;
+  // The row in hand is dropped; the rows buffered before it are written
+  // with no statement of the record set active.
+  m_source.finalize();
+  m_chunks.finalize();
   try {
     if (m_writer && m_writer->rows() > 0) {
       beginTransaction();
@@ -193,8 +204,6 @@ void SqliteRecordSet::close() {
       failure += m_group.rolledBack();
     }
   }
-  m_source.finalize();
-  m_chunks.finalize();
   try {
     commit();
   } catch (const Error& e) {
@@ -234,24 +243,23 @@ const Value& SqliteRecordSet::value(int ordinal) {
   }
   const int column = statementColumn(ordinal);
   if (m_inChunks) {
-    const SqliteCells& chunk = m_chunks.cells();
-    const std::size_t cell = m_chunks.rowStart() + static_cast<std::size_t>(column);
-    switch (chunk.type(cell)) {
+    const int type = m_chunks.type(column);
+    switch (type) {
       case SQLITE_NULL:
         value.kind = Value::Kind::Null;
         value.text.clear();
         break;
       case SQLITE_INTEGER:
         value.kind = Value::Kind::Integer;
-        value.integer = chunk.integer(cell);
+        value.integer = m_chunks.integer(column);
         break;
       case SQLITE_FLOAT:
         value.kind = Value::Kind::Real;
-        value.real = chunk.real(cell);
+        value.real = m_chunks.real(column);
         break;
       default:
-        value.kind = chunk.type(cell) == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
-        value.text.assign(chunk.bytes(cell));
+        value.kind = type == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
+        value.text.assign(m_chunks.bytes(column));
         break;
     }
     return value;
@@ -343,26 +351,25 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
 
 void SqliteRecordSet::cellText(int column, std::string& out) const {
   if (m_inChunks) {
-    const SqliteCells& chunk = m_chunks.cells();
-    const std::size_t cell = m_chunks.rowStart() + static_cast<std::size_t>(column);
-    switch (chunk.type(cell)) {
+    switch (m_chunks.type(column)) {
       case SQLITE_NULL:
         out.clear();
         return;
       case SQLITE_INTEGER: {
         char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, chunk.integer(cell)).ptr;
+        const auto end =
+            std::to_chars(digits, digits + sizeof digits, m_chunks.integer(column)).ptr;
         out.assign(digits, end);
         return;
       }
       case SQLITE_FLOAT: {
         char text[32];
-        std::snprintf(text, sizeof text, "%.17g", chunk.real(cell));
+        std::snprintf(text, sizeof text, "%.17g", m_chunks.real(column));
         out.assign(text);
         return;
       }
       default:
-        out.assign(chunk.bytes(cell));
+        out.assign(m_chunks.bytes(column));
         return;
     }
   }
@@ -499,8 +506,16 @@ void SqliteRecordSet::moveToSnapshot() {
   const std::vector<int> kept = snapshotColumns();
   std::string insert = "INSERT INTO temp." + m_snapshotTable + " (seq";
   for (int column : kept) insert += ", c" + std::to_string(column);
-  insert += ") VALUES (?";
-  for (std::size_t i = 0; i < kept.size(); ++i) insert += ", ?";
+  insert += ") VALUES ";
+  std::string row = "(?";
+  for (std::size_t i = 0; i < kept.size(); ++i) row += ", ?";
+  row += ")";
+  // The keys go in many rows at a time: one statement's run per row would
+  // cost more than the row itself.
+  const std::size_t width = 1 + kept.size();
+  const std::size_t batch = std::max<std::size_t>(1, kCopyParameters / width);
+  std::string batchInsert = insert;
+  for (std::size_t i = 0; i < batch; ++i) batchInsert += (i == 0 ? "" : ", ") + row;
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
   // The row in hand stays as it was read: the worker has seen its values.
   const int columns = m_shape.hiddenColumns() + fieldCount();
@@ -512,18 +527,30 @@ void SqliteRecordSet::moveToSnapshot() {
   const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
   if (ownTransaction) execute("BEGIN", context);
   try {
-    SqliteStatement copy(m_database, insert + ")", context);
+    SqliteStatement copy(m_database, insert + row, context);
+    SqliteStatement copyBatch(m_database, batchInsert, context);
+    SqliteCells rows;
+    std::size_t held = 0;
     sqlite3_int64 seq = 0;
+    // Writes the rows held, through `statement`: all of them at once, or one by one.
+    auto flush = [&](SqliteStatement& statement, std::size_t count) {
+      for (std::size_t r = 0; r < held; r += count) {
+        for (std::size_t cell = 0; cell < count * width; ++cell)
+          rows.bind(statement.get(), static_cast<int>(cell + 1), r * width + cell);
+        statement.step(context);
+        sqlite3_reset(statement.get());
+      }
+      rows.clear();
+      held = 0;
+    };
     bool more = true;
     while (more) {
-      sqlite3_bind_int64(copy.get(), 1, ++seq);
-      int parameter = 1;
-      for (int column : kept)
-        sqlite3_bind_value(copy.get(), ++parameter, sqlite3_column_value(m_source.get(), column));
-      copy.step(context);
-      copy.reset();
+      rows.addInteger(++seq);
+      for (int column : kept) rows.addColumn(m_source.get(), column);
+      if (++held == batch) flush(copyBatch, batch);
       more = m_source.step(kQueryContext);
     }
+    flush(copy, 1);
     m_source.finalize();
     if (ownTransaction) execute("COMMIT", context);
   } catch (const Error&) {
@@ -539,16 +566,15 @@ void SqliteRecordSet::moveChunksToSnapshot() {
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
   // The rows written so far go first: the snapshot's order restarts.
   applyWrites();
+  holdChunk();
   const int hidden = m_shape.hiddenColumns();
   const int columns = hidden + fieldCount();
-  const std::size_t first = m_chunks.rowStart();
   const sqlite3_int64 rowid = m_chunks.position();
   // The row in hand stays as it was read; the rows from it on are read again
   // by their keys.
   SqliteCells inHand;
   inHand.addInteger(1);
-  for (int i = 0; i < columns; ++i)
-    inHand.addCell(m_chunks.cells(), first + static_cast<std::size_t>(m_columnBase + i));
+  for (int i = 0; i < columns; ++i) m_chunks.copyCell(m_columnBase + i, inHand);
   const std::vector<int> kept = snapshotColumns();
   std::string names, values;
   for (int column : kept) {
@@ -628,8 +654,8 @@ void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand
 void SqliteRecordSet::bufferCurrentRow() {
   m_anyChanged = false;
   // Writes begin by reading in chunks (startWriting).
-  m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks.cells(), m_chunks.rowStart(),
-                m_keyColumns, m_columnBase + m_shape.hiddenColumns());
+  m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks, m_keyColumns,
+                m_columnBase + m_shape.hiddenColumns());
   m_changed.assign(m_changed.size(), false);
   if (m_writer->rows() >= groupLimit()) applyWrites();
 }
@@ -647,6 +673,8 @@ void SqliteRecordSet::applyWrites() {
   std::string failure;
   try {
     if (m_writer->rows() > 0) {
+      // Nothing else may run while the chunk's statement is active.
+      holdChunk();
       beginTransaction();
       m_rowsApplied += m_writer->rows();
       m_writer->apply();
@@ -669,6 +697,16 @@ void SqliteRecordSet::applyWrites() {
   throw Error(failure);
 }
 
+void SqliteRecordSet::holdChunk() {
+  if (!m_inChunks) return;
+  try {
+    m_chunks.hold(m_readContext);
+  } catch (const Error&) {
+    m_eof = true;  // no row left to stand on; close() tidies up
+    throw;
+  }
+}
+
 void SqliteRecordSet::beginTransaction() {
   if (m_inTransaction) return;
   // Inside a transaction someone else started, its owner commits.
@@ -680,6 +718,7 @@ void SqliteRecordSet::beginTransaction() {
 
 void SqliteRecordSet::commit() {
   if (!m_inTransaction) return;
+  holdChunk();
   try {
     m_group.beforeCommit();
     execute("COMMIT", tableContext("Committing the changes to table"));

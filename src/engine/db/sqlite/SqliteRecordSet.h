@@ -107,6 +107,8 @@ class SqliteRecordSet : public RecordSet {
   bool isKeyField(int ordinal) const;
   void bufferCurrentRow();
   void applyWrites();
+  // Keeps the rest of the chunk in hand, so that other statements can run.
+  void holdChunk();
   void beginTransaction();
   void commit();
   long long groupLimit() const;
