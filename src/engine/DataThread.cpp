@@ -164,9 +164,10 @@ void TDataThread::Execute() {
 
 void TDataThread::processRows() {
   long long n = 0;
+  // Below 1 when the backend cannot tell.
+  long long total = 0;
   if (m_query && m_query->isOpen()) {
-    // Below 1 when the backend cannot tell.
-    const long long total = m_query->recordCount();
+    total = m_query->recordCount();
     if (!m_query->eof()) {
       m_query->moveFirst();
       const int fieldCount = m_query->fieldCount();
@@ -205,7 +206,18 @@ void TDataThread::processRows() {
   std::vector<std::string> columnNames;
   if (m_query && m_query->isOpen())
     for (int i = 0; i < m_query->fieldCount(); ++i) columnNames.push_back(m_query->fieldName(i));
-  if (m_query) m_query->close();
+  if (m_query) {
+    const bool counting = n > 0 && rowsApplied(n) < n;
+    m_query->close();
+    // Closing committed the last rows: every row moved past is applied.
+    if (counting) {
+      m_observer->rowDone(n, total);
+      if (total >= 1) {
+        const long long percent = n * 100 / total;
+        setProgress(percent > INT_MAX ? INT_MAX : static_cast<int>(percent));
+      }
+    }
+  }
   for (const std::string& notice :
        m_options.undo ? m_options.undo->notices() : keptValuesNotices(*m_filters, columnNames))
     m_observer->showNotice(notice);
