@@ -20,7 +20,12 @@ using EntryFunction = const BackendEntry* (*)();
 // but does not load is reported, not passed over for another.
 const BackendEntry& BackendModule::load(const std::string& backend, const std::string& fileName) {
   std::string failure;
-  for (const std::string& folder : {besideProgram(), installedFolder()}) {
+  const std::string program = besideProgram();
+  // Beside the program (the build folder), then where an installation
+  // under any prefix puts it, then where this build installs it.
+  for (const std::string& folder :
+       {program, program.empty() ? program : program + "../" ROWSMITH_MODULE_SUBDIR,
+        installedFolder()}) {
     if (folder.empty()) continue;
     const std::string path = folder + fileName;
     if (::access(path.c_str(), F_OK) != 0) {
