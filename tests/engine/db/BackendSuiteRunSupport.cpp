@@ -70,6 +70,18 @@ class FilterFile {
   fs::path m_path;
 };
 
+// A job on the whole of `table` that passes column "a" through `filter`.
+TSettings upperCaseJob(const std::string& connectionString, const std::string& table,
+                       const FilterFile& filter) {
+  TSettings job;
+  job.dataSource = connectionString;
+  job.useTable = true;
+  job.tableName = table;
+  job.columnNames = {"id", "a"};
+  job.columnFilters = {"", filter.path()};
+  return job;
+}
+
 // Runs `job` to its end through the target's connect function: the last
 // status text, or "error: " and the first error's message.
 std::string runJob(const BackendTarget& target, const TSettings& job, RunOptions options = {}) {
@@ -101,12 +113,7 @@ TEST_P(BackendSuite, RunWritesOnlyTheValuesThatChange) {
     return readColumn(secondConnection(), "SELECT id FROM " + audit + " ORDER BY id");
   };
   const FilterFile upper("upper", "upper");
-  TSettings job;
-  job.dataSource = m_connectionString;
-  job.useTable = true;
-  job.tableName = table;
-  job.columnNames = {"id", "a"};
-  job.columnFilters = {"", upper.path()};
+  const TSettings job = upperCaseJob(m_connectionString, table, upper);
 
   PreviewData preview;
   previewChanges(*wordmill::createObject(wordmill::kWordmillProgId),
@@ -138,12 +145,7 @@ TEST_P(BackendSuite, ProgressCountsOnlyRowsTheDatabaseHolds) {
   constexpr int kRows = 1200;
   const auto table = createKeyedTable(Column(kRows, std::string("done")));
   const FilterFile upper("upper", "upper");
-  TSettings job;
-  job.dataSource = m_connectionString;
-  job.useTable = true;
-  job.tableName = table;
-  job.columnNames = {"id", "a"};
-  job.columnFilters = {"", upper.path()};
+  const TSettings job = upperCaseJob(m_connectionString, table, upper);
 
   // Every call comes from the worker's thread, which waits for the answer.
   // Every 100th count is checked: a query may cost a connection.

@@ -71,6 +71,30 @@ class MariadbBackend : public BackendSuite {
     dropLater(name);
     return name;
   }
+
+  // A table of 100 rows (id 1 to 100, a = 'old') whose row 60 the returned
+  // session holds locked in an open transaction; ROLLBACK lets it go.
+  std::pair<std::string, std::unique_ptr<Connection>> tableWithRow60Locked(
+      const std::string& stem) {
+    const auto name = table(stem, "id INTEGER PRIMARY KEY, a VARCHAR(20)");
+    execute("INSERT INTO " + name +
+            " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+            "WHERE i < 100) SELECT i, 'old' FROM n");
+    auto locker = connect(m_connectionString);
+    locker->execute("START TRANSACTION");
+    locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+    return {name, std::move(locker)};
+  }
+
+  // The outcome of a cancel that stopped the writes at the locked row 60:
+  // rows 1 to 59 written, none after.
+  void expectWrittenUpToRow59(const std::string& name, const std::string& outcome) {
+    EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
+    EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
+              (Column{"59"}));
+    EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
+              (Column{"59"}));
+  }
 };
 
 INSTANTIATE_TEST_SUITE_P(Mariadb, MariadbBackend, ::testing::Values(mariadbTarget()),
@@ -477,13 +501,7 @@ TEST_P(MariadbBackend, RangeGroupStatementWritesExactlyTheRowsOfTheGroup) {
 // before that row are written, that row and the rows after it are not, and
 // the run ends as cancelled.
 TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
-  const auto name = table("gw", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
-  execute("INSERT INTO " + name +
-          " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-          "WHERE i < 100) SELECT i, 'old' FROM n");
-  auto locker = connect(m_connectionString);
-  locker->execute("START TRANSACTION");
-  locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+  const auto [name, locker] = tableWithRow60Locked("gw");
   std::thread canceller([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     connection().cancel();
@@ -500,11 +518,7 @@ TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
   canceller.join();
   recordSet.reset();
   locker->execute("ROLLBACK");
-  EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
-  EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
-            (Column{"59"}));
-  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
-            (Column{"59"}));
+  expectWrittenUpToRow59(name, outcome);
 }
 
 // A cancel asked for while a group is still being applied by the server,
@@ -512,13 +526,7 @@ TEST_P(MariadbBackend, CancelWhileAGroupWaitsKeepsTheRowsBeforeTheLockedOne) {
 // a second later, and its rows are written one by one up to the locked one,
 // which ends the run as cancelled.
 TEST_P(MariadbBackend, CancelWhileAGroupIsInFlightKeepsTheRowsBeforeTheLockedOne) {
-  const auto name = table("gf", "id INTEGER PRIMARY KEY, a VARCHAR(20)");
-  execute("INSERT INTO " + name +
-          " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-          "WHERE i < 100) SELECT i, 'old' FROM n");
-  auto locker = connect(m_connectionString);
-  locker->execute("START TRANSACTION");
-  locker->execute("UPDATE " + name + " SET a = 'held' WHERE id = 60");
+  const auto [name, locker] = tableWithRow60Locked("gf");
   auto recordSet = connection().open("select * from " + name + " order by id", OpenOptions{});
   std::string outcome;
   try {
@@ -535,11 +543,7 @@ TEST_P(MariadbBackend, CancelWhileAGroupIsInFlightKeepsTheRowsBeforeTheLockedOne
   }
   recordSet.reset();
   locker->execute("ROLLBACK");
-  EXPECT_THAT(outcome, HasSubstr("Cancelled while writing to table " + name + ", key id=60"));
-  EXPECT_EQ(readColumn(secondConnection(), "select count(*) from " + name + " where a = 'new'"),
-            (Column{"59"}));
-  EXPECT_EQ(readColumn(secondConnection(), "select max(id) from " + name + " where a = 'new'"),
-            (Column{"59"}));
+  expectWrittenUpToRow59(name, outcome);
 }
 
 // A derived table or common table expression names itself as its columns'
