@@ -31,6 +31,12 @@ void appendNumber(std::string& text, long long number) {
   text.append(digits, result.ptr);
 }
 
+// The whole percentage `rows` are of `total` (at least 1), at most INT_MAX.
+int percentOf(long long rows, long long total) {
+  const long long percent = rows * 100 / total;
+  return percent > INT_MAX ? INT_MAX : static_cast<int>(percent);
+}
+
 }  // namespace
 
 std::shared_ptr<TDataThread> TDataThread::create(std::unique_ptr<TSettings> settings,
@@ -187,13 +193,8 @@ void TDataThread::processRows() {
         }
         const long long applied = rowsApplied(n);
         m_observer->rowDone(applied, total);
-        if (total >= 1) {
-          setRowStatus(n, total);
-          const long long percent = applied * 100 / total;
-          setProgress(percent > INT_MAX ? INT_MAX : static_cast<int>(percent));
-        } else {
-          setRowStatus(n, 0);
-        }
+        setRowStatus(n, total);
+        if (total >= 1) setProgress(percentOf(applied, total));
         // Cancelling leaves the row in hand: closing discards its writes,
         // so the count reported is the rows moved past.
         if (Terminated() || !moveToNextRow()) {
@@ -212,10 +213,7 @@ void TDataThread::processRows() {
     // Closing committed the last rows: every row moved past is applied.
     if (counting) {
       m_observer->rowDone(n, total);
-      if (total >= 1) {
-        const long long percent = n * 100 / total;
-        setProgress(percent > INT_MAX ? INT_MAX : static_cast<int>(percent));
-      }
+      if (total >= 1) setProgress(percentOf(n, total));
     }
   }
   for (const std::string& notice :

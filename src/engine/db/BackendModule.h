@@ -8,8 +8,9 @@ namespace rowsmith::db {
 
 // Loads the backend modules on first use: rowsmith-backend-postgres.so and
 // rowsmith-backend-mariadb.so, looked for beside the program, in lib/rowsmith
-// beside the program's bin folder, and in the folder this build installs to. A module, once loaded,
-// stays for the life of the process: its connections and record sets may outlive any caller.
+// beside the program's bin folder, and in the folder this build installs to.
+// A module, once loaded, stays for the life of the process: its connections
+// and record sets may outlive any caller.
 //
 // Threading: safe from any thread; the first call loads, the others wait.
 class BackendModule {
