@@ -96,4 +96,16 @@ std::optional<std::string> transformValue(const std::string& text,
   return output;
 }
 
+bool transformValueInto(std::string_view text,
+                        const std::shared_ptr<wordmill::FilterWindow>& filter,
+                        std::string& output) {
+  output.clear();
+  if (!filter) {
+    output.assign(text);
+    return true;
+  }
+  filter->processAppending(text, output);
+  return output != "<NULL>";
+}
+
 }  // namespace rowsmith

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "wordmill/FilterServer.h"
@@ -51,5 +52,10 @@ void freeCompiledFilters(std::unique_ptr<CompiledFilterList>& filters);
 // (the filter's output "<NULL>"). An empty filter returns the text as it is.
 std::optional<std::string> transformValue(const std::string& text,
                                           const std::shared_ptr<wordmill::FilterWindow>& filter);
+// The same into `output`, which is emptied first and keeps its buffer: for
+// callers that pass many values. False when the result is NULL (`output`
+// then holds "<NULL>").
+bool transformValueInto(std::string_view text,
+                        const std::shared_ptr<wordmill::FilterWindow>& filter, std::string& output);
 
 }  // namespace rowsmith

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <new>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -29,6 +30,16 @@ void appendNumber(std::string& text, long long number) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, number);
   text.append(digits, result.ptr);
+}
+
+// Puts `text` (or NULL) into a journal entry's slot, keeping the slot's buffer.
+void assignValue(std::optional<std::string>& slot, bool isNull, std::string_view text) {
+  if (isNull)
+    slot.reset();
+  else if (slot)
+    slot->assign(text);
+  else
+    slot.emplace(text);
 }
 
 // The whole percentage `rows` are of `total` (at least 1), at most INT_MAX.
@@ -278,7 +289,9 @@ void TDataThread::finishJournal(const std::string& status) {
 
 void TDataThread::transformRow(int fieldCount) {
   const CompiledFilterList& filters = *m_filters;
-  m_changes.clear();
+  // Values are read, filtered and compared through buffers kept from row to
+  // row: a row costs no allocation once they have grown.
+  std::size_t changes = 0;
   bool wrote = false;
   for (int i = 0; i < fieldCount; ++i) {
     if (static_cast<std::size_t>(i) >= filters.size()) {
@@ -286,32 +299,34 @@ void TDataThread::transformRow(int fieldCount) {
     }
     const auto& holder = filters[static_cast<std::size_t>(i)].holder;
     if (!holder) continue;
-    std::string text = rowsmith::readFieldText(*m_query, i);
-    // A value without a text form reads as "BLOB"; it is left untouched
-    // rather than overwritten with those four letters.
-    if (text == "BLOB" && fieldIsOpaque(*m_query, i)) continue;
-    std::optional<std::string> value = rowsmith::transformValue(text, holder->value);
+    std::string_view text;
+    bool readNull = false;
+    // A value without a text form (binary data) is left untouched rather
+    // than overwritten with what its text would be.
+    if (!viewFieldText(*m_query, i, m_fieldText, text, readNull)) continue;
+    const bool resultNull = !transformValueInto(text, holder->value, m_output);
     // A value that comes back as it was read is left alone, so a row whose
     // values all stay is not written at all. NULL reads as empty text: only
     // then does it matter which of the two was stored.
-    const bool readNull = text.empty() && m_query->value(i).isNull();
-    if (!m_options.writeEveryRow && !valueChanges(readNull, text, value)) continue;
-    wrote = true;
-    if (value) {
-      m_query->setValue(i, std::string_view(*value));
-    } else {
-      m_query->setValue(i, std::nullopt);
-    }
+    if (!m_options.writeEveryRow && !valueChanges(readNull, text, resultNull, m_output)) continue;
+    // The journal copies the value read before the write can touch it.
     if (m_journal) {
-      journal::ColumnChange& change = m_changes.emplace_back();
+      if (changes == m_changes.size()) m_changes.emplace_back();
+      journal::ColumnChange& change = m_changes[changes++];
       change.ordinal = i;
-      // Neither is needed any more.
-      if (!readNull) change.oldValue = std::move(text);
-      change.newValue = std::move(value);
+      assignValue(change.oldValue, readNull, text);
+      assignValue(change.newValue, resultNull, m_output);
     }
+    wrote = true;
+    if (resultNull)
+      m_query->setValue(i, std::nullopt);
+    else
+      m_query->setValue(i, std::string_view(m_output));
   }
   if (wrote) ++m_rowsWritten;
-  if (m_journal && !m_changes.empty()) m_journal->recordRow(*m_query, m_changes);
+  if (m_journal && changes > 0)
+    m_journal->recordRow(*m_query,
+                         std::span<const journal::ColumnChange>(m_changes.data(), changes));
 }
 
 void TDataThread::setStatus(const std::string& text) {
@@ -320,14 +335,18 @@ void TDataThread::setStatus(const std::string& text) {
 }
 
 void TDataThread::setRowStatus(long long row, long long total) {
+  // Sent for every row: the part after the row's number is made once.
+  if (m_statusSuffix.empty() || total != m_statusTotal) {
+    m_statusTotal = total;
+    m_statusSuffix.assign(" of ");
+    if (total >= 1)
+      appendNumber(m_statusSuffix, total);
+    else
+      m_statusSuffix.append("(Unknown)");
+  }
   m_statusMessage.assign("Processing row ");
   appendNumber(m_statusMessage, row);
-  if (total >= 1) {
-    m_statusMessage.append(" of ");
-    appendNumber(m_statusMessage, total);
-  } else {
-    m_statusMessage.append(" of (Unknown)");
-  }
+  m_statusMessage.append(m_statusSuffix);
   m_observer->showStatus(m_statusMessage);
 }
 

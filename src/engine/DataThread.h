@@ -122,10 +122,18 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   const RunOptions m_options;
   // The status text being handed over; reused from row to row.
   std::string m_statusMessage;
+  // The end of the row status (" of TOTAL") and the total it was made for.
+  std::string m_statusSuffix;
+  long long m_statusTotal = 0;
   std::unique_ptr<CompiledFilterList> m_filters;
   // Outlives the record set, whose commits make it durable.
   std::unique_ptr<journal::RunJournal> m_journal;
+  // The current row's entries for the journal; kept with their buffers from
+  // row to row, so only the first ones in use belong to the row.
   std::vector<journal::ColumnChange> m_changes;
+  // What the filters read and write, kept from row to row (transformRow).
+  std::string m_fieldText;
+  std::string m_output;
   // Rows transformRow has set values in.
   long long m_rowsWritten = 0;
   std::shared_ptr<wordmill::FilterApplication> m_server;

@@ -8,40 +8,58 @@ namespace rowsmith {
 namespace {
 
 template <typename Number>
-std::string numberText(Number number) {
+std::string_view numberText(Number number, std::string& scratch) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-  return std::string(buffer, result.ptr);
+  scratch.assign(buffer, result.ptr);
+  return scratch;
 }
 
 }  // namespace
 
-std::string readFieldText(db::RecordSet& recordSet, int column) {
+bool viewFieldText(db::RecordSet& recordSet, int column, std::string& scratch,
+                   std::string_view& text, bool& isNull) {
+  text = {};
+  isNull = false;
   try {
     const db::Value& value = recordSet.value(column);
     switch (value.kind) {
       case db::Value::Kind::Null:
-        return {};
+        isNull = true;
+        return true;
       case db::Value::Kind::Text:
       case db::Value::Kind::Decimal:
       case db::Value::Kind::DateTime:
-        return value.text;
+        text = value.text;
+        return true;
       case db::Value::Kind::Integer:
-        return numberText(value.integer);
+        text = numberText(value.integer, scratch);
+        return true;
       case db::Value::Kind::Unsigned:
-        return numberText(value.unsignedInteger);
+        text = numberText(value.unsignedInteger, scratch);
+        return true;
       case db::Value::Kind::Real:
         // Shortest text that reads back as the same number, "." as point.
-        return numberText(value.real);
+        text = numberText(value.real, scratch);
+        return true;
       case db::Value::Kind::Boolean:
-        return value.boolean ? "True" : "False";
+        text = value.boolean ? "True" : "False";
+        return true;
       case db::Value::Kind::Binary:
-        return "BLOB";
+        return false;
     }
   } catch (...) {
-    // A field that cannot be read reads as "BLOB", like binary data.
+    // A field that cannot be read is treated like binary data.
   }
-  return "BLOB";
+  return false;
+}
+
+std::string readFieldText(db::RecordSet& recordSet, int column) {
+  std::string scratch;
+  std::string_view text;
+  bool isNull = false;
+  if (!viewFieldText(recordSet, column, scratch, text, isNull)) return "BLOB";
+  return std::string(text);
 }
 
 bool fieldIsOpaque(db::RecordSet& recordSet, int column) {

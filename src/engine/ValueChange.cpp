@@ -4,8 +4,13 @@ namespace rowsmith {
 
 bool valueChanges(bool readNull, std::string_view readText,
                   const std::optional<std::string>& result) {
-  if (!result) return !readNull;
-  return readNull || *result != readText;
+  return valueChanges(readNull, readText, !result, result ? std::string_view(*result) : "");
+}
+
+bool valueChanges(bool readNull, std::string_view readText, bool resultNull,
+                  std::string_view result) {
+  if (resultNull) return !readNull;
+  return readNull || result != readText;
 }
 
 }  // namespace rowsmith

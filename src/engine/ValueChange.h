@@ -21,5 +21,8 @@ namespace rowsmith {
 // Threading: a pure function; any thread.
 bool valueChanges(bool readNull, std::string_view readText,
                   const std::optional<std::string>& result);
+// The same with the result as text and whether it is NULL.
+bool valueChanges(bool readNull, std::string_view readText, bool resultNull,
+                  std::string_view result);
 
 }  // namespace rowsmith

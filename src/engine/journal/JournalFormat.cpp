@@ -1,6 +1,7 @@
 #include "engine/journal/JournalFormat.h"
 
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 #include "common/Error.h"
@@ -29,6 +30,23 @@ void appendField(std::string& out, std::optional<std::string_view> value) {
   appendNumber(out, static_cast<long long>(value->size()));
   out += ':';
   out.append(*value);
+}
+
+char* writeField(char* out, std::optional<std::string_view> value) {
+  if (!value) {
+    *out = '~';
+    return out + 1;
+  }
+  out = std::to_chars(out, out + kFieldRoom, value->size()).ptr;
+  *out++ = ':';
+  if (!value->empty()) std::memcpy(out, value->data(), value->size());
+  return out + value->size();
+}
+
+char* writeNumberField(char* out, long long number) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  return writeField(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 RecordReader::RecordReader(std::FILE* file, std::string path)

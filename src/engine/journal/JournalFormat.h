@@ -33,6 +33,13 @@ void appendNumber(std::string& out, long long number);
 // Appends `number` as a field of its own ("2:17").
 void appendNumberField(std::string& out, long long number);
 
+// The same written at `out`, which has room for the field (at most
+// kFieldRoom bytes beside the value's own); returns the end of what was
+// written. For records written straight into a buffer sized beforehand.
+inline constexpr std::size_t kFieldRoom = 24;
+char* writeField(char* out, std::optional<std::string_view> value);
+char* writeNumberField(char* out, long long number);
+
 // One record as read back.
 struct Record {
   char type = 0;

@@ -158,7 +158,7 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
         m_keyFields[k] = i;
 }
 
-void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnChange>& changes) {
+void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChange> changes) {
   if (!m_whyNoUndo.empty()) return;
   db::RowLocation& where = m_scratch;
   if (!recordSet.locateRow(where)) {
@@ -176,15 +176,26 @@ void RunJournal::recordRow(db::RecordSet& recordSet, const std::vector<ColumnCha
       if (change.ordinal == m_keyFields[k] && change.newValue)
         where.keyValues[k] = *change.newValue;
   }
-  m_buffer += 'R';
-  for (const std::string& value : where.keyValues) appendField(m_buffer, value);
-  appendNumberField(m_buffer, static_cast<long long>(changes.size()));
+  // Written in one pass into room made for the longest form of the record.
+  std::size_t room = 2 + 2 * kFieldRoom;
+  for (const std::string& value : where.keyValues) room += kFieldRoom + value.size();
+  for (const ColumnChange& change : changes)
+    room += 4 * kFieldRoom + (change.oldValue ? change.oldValue->size() : 0) +
+            (change.newValue ? change.newValue->size() : 0);
+  const std::size_t start = m_buffer.size();
+  m_buffer.resize(start + room);
+  char* const begin = m_buffer.data() + start;
+  char* out = begin;
+  *out++ = 'R';
+  for (const std::string& value : where.keyValues) out = writeField(out, value);
+  out = writeNumberField(out, static_cast<long long>(changes.size()));
   for (const ColumnChange& change : changes) {
-    appendNumberField(m_buffer, change.ordinal);
-    appendField(m_buffer, change.oldValue);
-    appendField(m_buffer, change.newValue);
+    out = writeNumberField(out, change.ordinal);
+    out = writeField(out, change.oldValue);
+    out = writeField(out, change.newValue);
   }
-  m_buffer += '\n';
+  *out++ = '\n';
+  m_buffer.resize(start + static_cast<std::size_t>(out - begin));
   ++m_rows;
   if (m_buffer.size() >= kBufferLimit) writeOut();
 }

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,7 @@ class RunJournal {
   const std::string& whyNoUndo() const { return m_whyNoUndo; }
 
   // Records the current row of `recordSet`, whose `changes` were just set.
-  void recordRow(db::RecordSet& recordSet, const std::vector<ColumnChange>& changes);
+  void recordRow(db::RecordSet& recordSet, std::span<const ColumnChange> changes);
   // Writes what is buffered and syncs it to disk. Throws rowsmith::Error.
   void makeDurable();
   // Records the run's last status and makes everything durable.

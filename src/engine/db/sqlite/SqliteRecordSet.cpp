@@ -327,17 +327,18 @@ bool SqliteRecordSet::locateRow(RowLocation& where) {
     return false;
   }
   // Called for every row written while a journal is kept: the caller's
-  // strings are reused.
+  // strings are reused, and the names, the same for every row, are only
+  // compared.
   if (m_quotedTable.empty())
     m_quotedTable =
         (m_shape.schema().empty() ? "" : quoteSqliteIdentifier(m_shape.schema()) + ".") +
         quoteSqliteIdentifier(m_shape.table());
-  where.table.assign(m_quotedTable);
+  if (where.table != m_quotedTable) where.table.assign(m_quotedTable);
   const auto& key = m_shape.key();
   where.keyColumns.resize(key.size());
   where.keyValues.resize(key.size());
   for (std::size_t k = 0; k < key.size(); ++k) {
-    where.keyColumns[k].assign(key[k].name);
+    if (where.keyColumns[k] != key[k].name) where.keyColumns[k].assign(key[k].name);
     cellText(m_columnBase + key[k].statementColumn, where.keyValues[k]);
   }
   return true;
