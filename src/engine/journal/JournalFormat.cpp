@@ -44,6 +44,13 @@ char* writeField(char* out, std::optional<std::string_view> value) {
 }
 
 char* writeNumberField(char* out, long long number) {
+  // Counts and column numbers: mostly a single digit.
+  if (number >= 0 && number < 10) {
+    out[0] = '1';
+    out[1] = ':';
+    out[2] = static_cast<char>('0' + number);
+    return out + 3;
+  }
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
   return writeField(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
