@@ -331,22 +331,34 @@ void TDataThread::transformRow(int fieldCount) {
 
 void TDataThread::setStatus(const std::string& text) {
   m_statusMessage = text;
+  m_statusRow = -1;
   m_observer->showStatus(m_statusMessage);
 }
 
 void TDataThread::setRowStatus(long long row, long long total) {
-  // Sent for every row: the part after the row's number is made once.
-  if (m_statusSuffix.empty() || total != m_statusTotal) {
+  // Sent for every row: the number is counted up in place when it follows
+  // the one sent last, and the part after it (" of TOTAL") is made once.
+  static constexpr std::string_view kPrefix = "Processing row ";
+  if (m_statusRow >= 0 && row == m_statusRow + 1 && total == m_statusTotal) {
+    std::size_t digit = m_statusMessage.size() - m_statusSuffix.size();
+    while (digit > kPrefix.size() && m_statusMessage[digit - 1] == '9')
+      m_statusMessage[--digit] = '0';
+    if (digit == kPrefix.size())
+      m_statusMessage.insert(digit, 1, '1');
+    else
+      ++m_statusMessage[digit - 1];
+  } else {
     m_statusTotal = total;
     m_statusSuffix.assign(" of ");
     if (total >= 1)
       appendNumber(m_statusSuffix, total);
     else
       m_statusSuffix.append("(Unknown)");
+    m_statusMessage.assign(kPrefix);
+    appendNumber(m_statusMessage, row);
+    m_statusMessage.append(m_statusSuffix);
   }
-  m_statusMessage.assign("Processing row ");
-  appendNumber(m_statusMessage, row);
-  m_statusMessage.append(m_statusSuffix);
+  m_statusRow = row;
   m_observer->showStatus(m_statusMessage);
 }
 

@@ -122,9 +122,11 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   const RunOptions m_options;
   // The status text being handed over; reused from row to row.
   std::string m_statusMessage;
-  // The end of the row status (" of TOTAL") and the total it was made for.
+  // The end of the row status (" of TOTAL"), the total it was made for and
+  // the row the status text names; -1 when it names none.
   std::string m_statusSuffix;
   long long m_statusTotal = 0;
+  long long m_statusRow = -1;
   std::unique_ptr<CompiledFilterList> m_filters;
   // Outlives the record set, whose commits make it durable.
   std::unique_ptr<journal::RunJournal> m_journal;

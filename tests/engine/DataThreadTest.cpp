@@ -414,6 +414,17 @@ TEST_P(DataThreadTest, KnownTotalsGiveRowTextsAndTruncatedPercentages) {
   }
 }
 
+TEST_P(DataThreadTest, RowTextsNameEveryRowAcrossNewDigits) {
+  // The row number is counted up in the text: 9 to 10 and 99 to 100 too.
+  createTable(m_table, 101);
+  const auto log = run(tableJob(m_table, {"", filter("u.fll", "upper"), ""}));
+  std::vector<std::string> expected = kStartTexts;
+  for (int row = 1; row <= 101; ++row)
+    expected.push_back("Processing row " + std::to_string(row) + " of 101");
+  expected.push_back("Complete. 101 rows processed.");
+  EXPECT_EQ(log->with("status:"), expected);
+}
+
 TEST_P(DataThreadTest, CancelOnRowFiveKeepsRowsOneToFourAndDiscardsRowFive) {
   createTable(m_table, 8);
   TSettings job =

@@ -99,12 +99,11 @@ void SqliteChunkReader::finalize() {
   m_live = false;
 }
 
-std::string_view SqliteChunkReader::bytes(int column) const {
+std::string_view SqliteChunkReader::bytes(int column, int type) const {
   if (!m_live) return m_cells.bytes(cell(column));
   sqlite3_stmt* s = m_statement.get();
-  const void* data = sqlite3_column_type(s, column) == SQLITE_BLOB
-                         ? sqlite3_column_blob(s, column)
-                         : static_cast<const void*>(sqlite3_column_text(s, column));
+  const void* data = type == SQLITE_BLOB ? sqlite3_column_blob(s, column)
+                                         : static_cast<const void*>(sqlite3_column_text(s, column));
   const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, column));
   return data != nullptr ? std::string_view(static_cast<const char*>(data), size)
                          : std::string_view();

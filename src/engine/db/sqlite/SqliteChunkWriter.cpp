@@ -73,7 +73,7 @@ void SqliteChunkWriter::setRange(std::string condition) {
   m_chunkStatements.clear();
 }
 
-int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
+int SqliteChunkWriter::maskId(const SqliteFieldFlags& changed) {
   // Mostly the set of the row before.
   if (m_lastMask < m_masks.size() && m_masks[m_lastMask] == changed)
     return static_cast<int>(m_lastMask);
@@ -91,7 +91,7 @@ int SqliteChunkWriter::maskId(const std::vector<bool>& changed) {
   return static_cast<int>(m_masks.size() - 1);
 }
 
-void SqliteChunkWriter::add(long long position, const std::vector<bool>& changed,
+void SqliteChunkWriter::add(long long position, const SqliteFieldFlags& changed,
                             const std::vector<std::optional<std::string>>& pending,
                             const SqliteChunkReader& row, const std::vector<int>& keyColumns,
                             int fieldBase) {
@@ -121,7 +121,7 @@ SqliteStatement& SqliteChunkWriter::chunkStatement(int mask, bool byKey) {
   std::string keys;
   for (const auto& part : m_shape.key()) keys += ", " + keyExpression(part);
   const auto& columns = m_shape.columns();
-  const std::vector<bool>& changed = m_masks[static_cast<std::size_t>(mask)];
+  const SqliteFieldFlags& changed = m_masks[static_cast<std::size_t>(mask)];
   std::string set, stored;
   int field = 0;
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -146,7 +146,7 @@ SqliteStatement& SqliteChunkWriter::rowStatement(int mask) {
   auto found = m_rowStatements.find(mask);
   if (found != m_rowStatements.end()) return found->second;
   const auto& columns = m_shape.columns();
-  const std::vector<bool>& changed = m_masks[static_cast<std::size_t>(mask)];
+  const SqliteFieldFlags& changed = m_masks[static_cast<std::size_t>(mask)];
   std::string set, check;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (!changed[i]) continue;

@@ -14,6 +14,10 @@
 
 namespace rowsmith::db {
 
+// One flag per field of a record set (1 for a field written): bytes rather
+// than bits, so that two sets compare as one block of memory.
+using SqliteFieldFlags = std::vector<unsigned char>;
+
 // The writes of a record set on SQLite, gathered row by row and applied a
 // chunk at a time with one UPDATE per set of changed columns.
 //
@@ -46,7 +50,7 @@ class SqliteChunkWriter {
   // marks the fields written, `pending` holds their new values. The values
   // read are the cells of `row`'s row in hand: the key at `keyColumns`,
   // field i at `fieldBase` + i.
-  void add(long long position, const std::vector<bool>& changed,
+  void add(long long position, const SqliteFieldFlags& changed,
            const std::vector<std::optional<std::string>>& pending, const SqliteChunkReader& row,
            const std::vector<int>& keyColumns, int fieldBase);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
@@ -70,7 +74,7 @@ class SqliteChunkWriter {
   };
   struct Functions;
 
-  int maskId(const std::vector<bool>& changed);
+  int maskId(const SqliteFieldFlags& changed);
   // The chunk's UPDATE for a set of changed fields; by a range of the key
   // (?1 to ?2) or by the range of positions.
   SqliteStatement& chunkStatement(int mask, bool byKey);
@@ -99,7 +103,7 @@ class SqliteChunkWriter {
   std::string m_pickName;
   std::string m_newName;
   std::string m_range;
-  std::vector<std::vector<bool>> m_masks;
+  std::vector<SqliteFieldFlags> m_masks;
   std::vector<int> m_maskColumns;  // changed fields per mask
   std::size_t m_lastMask = 0;      // the mask of the row buffered last
   std::map<int, SqliteStatement> m_chunkStatements;

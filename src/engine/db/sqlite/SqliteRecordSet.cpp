@@ -90,7 +90,7 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
   const std::size_t count = m_shape.columns().size();
   m_values.resize(count);
   m_pending.resize(count);
-  m_changed.assign(count, false);
+  m_changed.assign(count, 0);
   // Made before the first step: a schema change under a running statement
   // would make SQLite prepare it again.
   if (m_shape.updatable()) createSnapshotTable();
@@ -259,7 +259,7 @@ const Value& SqliteRecordSet::value(int ordinal) {
         break;
       default:
         value.kind = type == SQLITE_BLOB ? Value::Kind::Binary : Value::Kind::Text;
-        value.text.assign(m_chunks.bytes(column));
+        value.text.assign(m_chunks.bytes(column, type));
         break;
     }
     return value;
@@ -315,7 +315,7 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
   } else {
     pending.emplace(*value);
   }
-  m_changed[ordinal] = true;
+  m_changed[ordinal] = 1;
   m_anyChanged = true;
 }
 
@@ -657,7 +657,7 @@ void SqliteRecordSet::bufferCurrentRow() {
   // Writes begin by reading in chunks (startWriting).
   m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks, m_keyColumns,
                 m_columnBase + m_shape.hiddenColumns());
-  m_changed.assign(m_changed.size(), false);
+  std::fill(m_changed.begin(), m_changed.end(), 0);
   if (m_writer->rows() >= groupLimit()) applyWrites();
 }
 

@@ -131,7 +131,7 @@ class SqliteRecordSet : public RecordSet {
   long long m_count = -1;
   std::vector<Value> m_values;
   std::vector<std::optional<std::string>> m_pending;
-  std::vector<bool> m_changed;
+  SqliteFieldFlags m_changed;
   bool m_anyChanged = false;
   bool m_inTransaction = false;
   // When the open write transaction began.
