@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -100,6 +101,7 @@ RunJournal::RunJournal(RunJournal&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)),
       m_path(std::move(other.m_path)),
       m_buffer(std::move(other.m_buffer)),
+      m_used(std::exchange(other.m_used, 0)),
       m_written(other.m_written),
       m_tableWritten(other.m_tableWritten),
       m_whyNoUndo(std::move(other.m_whyNoUndo)),
@@ -121,13 +123,14 @@ void RunJournal::start(const std::string& connectionString, const std::string& j
                        std::time_t started) {
   // Room for a full block and the row that fills it, so that appending
   // never moves the buffer in the common case.
-  m_buffer.reserve(kBufferLimit + (64 << 10));
-  m_buffer.append(kJournalHeader);
-  m_buffer += 'S';
-  appendField(m_buffer, connectionString);
-  appendField(m_buffer, jobPath);
-  appendField(m_buffer, timeStamp(started, "%Y-%m-%dT%H:%M:%SZ"));
-  m_buffer += '\n';
+  m_buffer.resize(kBufferLimit + (64 << 10));
+  std::string record(kJournalHeader);
+  record += 'S';
+  appendField(record, connectionString);
+  appendField(record, jobPath);
+  appendField(record, timeStamp(started, "%Y-%m-%dT%H:%M:%SZ"));
+  record += '\n';
+  append(record);
   makeDurable();
   // The new name itself must survive a crash.
   const std::string folder = std::filesystem::path(m_path).parent_path().string();
@@ -143,13 +146,14 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
   const int fields = recordSet.fieldCount();
   std::vector<std::string> columns;
   for (int i = 0; i < fields; ++i) columns.push_back(recordSet.baseColumnName(i));
-  m_buffer += 'T';
-  appendField(m_buffer, where.table);
-  appendField(m_buffer, std::to_string(where.keyColumns.size()));
-  for (const std::string& name : where.keyColumns) appendField(m_buffer, name);
-  appendField(m_buffer, std::to_string(columns.size()));
-  for (const std::string& name : columns) appendField(m_buffer, name);
-  m_buffer += '\n';
+  std::string record = "T";
+  appendField(record, where.table);
+  appendField(record, std::to_string(where.keyColumns.size()));
+  for (const std::string& name : where.keyColumns) appendField(record, name);
+  appendField(record, std::to_string(columns.size()));
+  for (const std::string& name : columns) appendField(record, name);
+  record += '\n';
+  append(record);
 
   m_keyFields.assign(where.keyColumns.size(), -1);
   for (std::size_t k = 0; k < where.keyColumns.size(); ++k)
@@ -161,11 +165,17 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
 void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChange> changes) {
   if (!m_whyNoUndo.empty()) return;
   db::RowLocation& where = m_scratch;
-  if (!recordSet.locateRow(where)) {
+  // The table and its key columns are the same for every row: after the
+  // first row only the key values are asked for.
+  const bool found =
+      m_tableWritten ? recordSet.currentKeyValues(where.keyValues) : recordSet.locateRow(where);
+  if (!found) {
+    if (m_tableWritten) recordSet.locateRow(where);
     m_whyNoUndo = where.table;
-    m_buffer += 'N';
-    appendField(m_buffer, m_whyNoUndo);
-    m_buffer += '\n';
+    std::string record = "N";
+    appendField(record, m_whyNoUndo);
+    record += '\n';
+    append(record);
     return;
   }
   if (!m_tableWritten) writeTable(recordSet, where);
@@ -182,10 +192,7 @@ void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChang
   for (const ColumnChange& change : changes)
     room += 4 * kFieldRoom + (change.oldValue ? change.oldValue->size() : 0) +
             (change.newValue ? change.newValue->size() : 0);
-  const std::size_t start = m_buffer.size();
-  m_buffer.resize(start + room);
-  char* const begin = m_buffer.data() + start;
-  char* out = begin;
+  char* out = makeRoom(room);
   *out++ = 'R';
   for (const std::string& value : where.keyValues) out = writeField(out, value);
   out = writeNumberField(out, static_cast<long long>(changes.size()));
@@ -195,19 +202,31 @@ void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChang
     out = writeField(out, change.newValue);
   }
   *out++ = '\n';
-  m_buffer.resize(start + static_cast<std::size_t>(out - begin));
+  m_used = static_cast<std::size_t>(out - m_buffer.data());
   ++m_rows;
-  if (m_buffer.size() >= kBufferLimit) writeOut();
+  if (m_used >= kBufferLimit) writeOut();
+}
+
+char* RunJournal::makeRoom(std::size_t room) {
+  if (m_buffer.size() - m_used < room)
+    m_buffer.resize(std::max(2 * m_buffer.size(), m_used + room));
+  return m_buffer.data() + m_used;
+}
+
+void RunJournal::append(std::string_view record) {
+  std::memcpy(makeRoom(record.size()), record.data(), record.size());
+  m_used += record.size();
 }
 
 void RunJournal::writeOut() {
   std::size_t done = 0;
-  while (done < m_buffer.size()) {
-    const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+  while (done < m_used) {
+    const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_used - done);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
       m_buffer.erase(0, done);
+      m_used -= done;
       fail(error);
     }
     done += static_cast<std::size_t>(wrote);
@@ -217,7 +236,7 @@ void RunJournal::writeOut() {
   ::sync_file_range(m_fd, static_cast<off_t>(m_written), static_cast<off_t>(done),
                     SYNC_FILE_RANGE_WRITE);
   m_written += static_cast<long long>(done);
-  m_buffer.clear();
+  m_used = 0;
 }
 
 void RunJournal::makeDurable() {
@@ -227,9 +246,10 @@ void RunJournal::makeDurable() {
 }
 
 void RunJournal::finish(const std::string& status) {
-  m_buffer += 'E';
-  appendField(m_buffer, status);
-  m_buffer += '\n';
+  std::string record = "E";
+  appendField(record, status);
+  record += '\n';
+  append(record);
   makeDurable();
 }
 

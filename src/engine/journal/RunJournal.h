@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/db/api/RecordSet.h"
@@ -62,12 +63,19 @@ class RunJournal {
   static int createFile(const std::string& path);
   void start(const std::string& connectionString, const std::string& jobPath, std::time_t started);
   void writeTable(db::RecordSet& recordSet, const db::RowLocation& where);
+  // The buffer's free space from the end of what is in use, at least
+  // `room` bytes of it.
+  char* makeRoom(std::size_t room);
+  void append(std::string_view record);
   void writeOut();
   [[noreturn]] void fail(int error) const;
 
   int m_fd = -1;
   std::string m_path;
+  // Records not yet written: the first m_used bytes of m_buffer, which is
+  // kept at its full size so that a record is written straight into place.
   std::string m_buffer;
+  std::size_t m_used = 0;
   // Bytes written to the file so far.
   long long m_written = 0;
   bool m_tableWritten = false;

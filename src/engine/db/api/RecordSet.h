@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/db/api/Value.h"
@@ -64,6 +65,15 @@ class RecordSet {
     where = {};
     where.table = "the database does not say which key identifies its rows";
     return false;
+  }
+  // The current row's key values, as locateRow gives them, into `values`
+  // (whose strings are reused): for callers that have the table and its key
+  // columns from locateRow already. False when locateRow would be.
+  virtual bool currentKeyValues(std::vector<std::string>& values) {
+    RowLocation where;
+    if (!locateRow(where)) return false;
+    values = std::move(where.keyValues);
+    return true;
   }
   // The name in its table of the column that field `ordinal` writes to.
   virtual std::string baseColumnName(int ordinal) const { return fieldName(ordinal); }

@@ -344,6 +344,16 @@ bool SqliteRecordSet::locateRow(RowLocation& where) {
   return true;
 }
 
+bool SqliteRecordSet::currentKeyValues(std::vector<std::string>& values) {
+  requireRow("locate a row");
+  if (!m_shape.updatable()) return false;
+  const auto& key = m_shape.key();
+  values.resize(key.size());
+  for (std::size_t k = 0; k < key.size(); ++k)
+    cellText(m_columnBase + key[k].statementColumn, values[k]);
+  return true;
+}
+
 std::string SqliteRecordSet::baseColumnName(int ordinal) const {
   checkOrdinal(ordinal);
   const auto& column = m_shape.columns()[ordinal];
