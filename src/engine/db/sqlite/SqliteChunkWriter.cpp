@@ -285,12 +285,13 @@ void SqliteChunkWriter::writeRow(const Row& row) {
 const SqliteChunkWriter::Row* SqliteChunkWriter::find(sqlite3_value** key) {
   const std::size_t keyParts = m_shape.key().size();
   // The UPDATE meets the rows in the order of their keys, mostly the order
-  // they were buffered in (or its reverse): an integer key is looked for
-  // next to the row found last before the index is asked.
+  // they were buffered in (or its reverse, from the last row buffered): an
+  // integer key is looked for next to the row found last, and at the other
+  // end, before the index is asked.
   if (keyParts == 1 && sqlite3_value_type(key[0]) == SQLITE_INTEGER) {
     const sqlite3_int64 wanted = sqlite3_value_int64(key[0]);
     const std::size_t last = m_lastFound;
-    for (const std::size_t candidate : {last, last + 1, last - 1}) {
+    for (const std::size_t candidate : {last, last + 1, last - 1, m_rows.size() - 1}) {
       if (candidate >= m_rows.size()) continue;
       const std::size_t cell = m_rows[candidate].firstKey;
       if (m_keys.type(cell) == SQLITE_INTEGER && m_keys.integer(cell) == wanted) {

@@ -518,12 +518,14 @@ void SqliteRecordSet::moveToSnapshot() {
   std::string insert = "INSERT INTO temp." + m_snapshotTable + " (seq";
   for (int column : kept) insert += ", c" + std::to_string(column);
   insert += ") VALUES ";
-  std::string row = "(?";
+  // The order numbers are the table's own rowids, given in visit order from
+  // 1 (the table is empty): no number to check for being taken.
+  std::string row = "(NULL";
   for (std::size_t i = 0; i < kept.size(); ++i) row += ", ?";
   row += ")";
   // The keys go in many rows at a time: one statement's run per row would
   // cost more than the row itself.
-  const std::size_t width = 1 + kept.size();
+  const std::size_t width = kept.size();
   const std::size_t batch = std::max<std::size_t>(1, kCopyParameters / width);
   std::string batchInsert = insert;
   for (std::size_t i = 0; i < batch; ++i) batchInsert += (i == 0 ? "" : ", ") + row;
@@ -542,7 +544,6 @@ void SqliteRecordSet::moveToSnapshot() {
     SqliteStatement copyBatch(m_database, batchInsert, context);
     SqliteCells rows;
     std::size_t held = 0;
-    sqlite3_int64 seq = 0;
     // Writes the rows held, through `statement`: all of them at once, or one by one.
     auto flush = [&](SqliteStatement& statement, std::size_t count) {
       for (std::size_t r = 0; r < held; r += count) {
@@ -556,7 +557,6 @@ void SqliteRecordSet::moveToSnapshot() {
     };
     bool more = true;
     while (more) {
-      rows.addInteger(++seq);
       for (int column : kept) rows.addColumn(m_source.get(), column);
       if (++held == batch) flush(copyBatch, batch);
       more = m_source.step(kQueryContext);
