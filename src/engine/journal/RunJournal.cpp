@@ -168,9 +168,8 @@ void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChang
   // The table and its key columns are the same for every row: after the
   // first row only the key values are asked for.
   const bool found =
-      m_tableWritten ? recordSet.currentKeyValues(where.keyValues) : recordSet.locateRow(where);
+      m_tableWritten ? recordSet.currentKeyValues(where) : recordSet.locateRow(where);
   if (!found) {
-    if (m_tableWritten) recordSet.locateRow(where);
     m_whyNoUndo = where.table;
     std::string record = "N";
     appendField(record, m_whyNoUndo);

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "engine/db/api/Value.h"
@@ -66,15 +65,10 @@ class RecordSet {
     where.table = "the database does not say which key identifies its rows";
     return false;
   }
-  // The current row's key values, as locateRow gives them, into `values`
-  // (whose strings are reused): for callers that have the table and its key
-  // columns from locateRow already. False when locateRow would be.
-  virtual bool currentKeyValues(std::vector<std::string>& values) {
-    RowLocation where;
-    if (!locateRow(where)) return false;
-    values = std::move(where.keyValues);
-    return true;
-  }
+  // Like locateRow, for a caller that keeps `where` from a call before on
+  // another row of this record set: only where.keyValues must be filled
+  // (backends may leave the table and key columns as they are).
+  virtual bool currentKeyValues(RowLocation& where) { return locateRow(where); }
   // The name in its table of the column that field `ordinal` writes to.
   virtual std::string baseColumnName(int ordinal) const { return fieldName(ordinal); }
   // `hook` is called just before each commit of written rows (an undo

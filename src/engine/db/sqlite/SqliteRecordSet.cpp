@@ -344,13 +344,14 @@ bool SqliteRecordSet::locateRow(RowLocation& where) {
   return true;
 }
 
-bool SqliteRecordSet::currentKeyValues(std::vector<std::string>& values) {
+bool SqliteRecordSet::currentKeyValues(RowLocation& where) {
+  if (!m_shape.updatable() || where.keyColumns.size() != m_shape.key().size())
+    return locateRow(where);
   requireRow("locate a row");
-  if (!m_shape.updatable()) return false;
   const auto& key = m_shape.key();
-  values.resize(key.size());
+  where.keyValues.resize(key.size());
   for (std::size_t k = 0; k < key.size(); ++k)
-    cellText(m_columnBase + key[k].statementColumn, values[k]);
+    cellText(m_columnBase + key[k].statementColumn, where.keyValues[k]);
   return true;
 }
 

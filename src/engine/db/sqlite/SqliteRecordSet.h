@@ -77,7 +77,7 @@ class SqliteRecordSet : public RecordSet {
   bool supportsUpdates() const override { return m_shape.updatable(); }
   long long recordCount() const override { return m_count; }
   bool locateRow(RowLocation& where) override;
-  bool currentKeyValues(std::vector<std::string>& values) override;
+  bool currentKeyValues(RowLocation& where) override;
   std::string baseColumnName(int ordinal) const override;
   void setBeforeCommit(std::function<void()> hook) override {
     m_group.setBeforeCommit(std::move(hook));
