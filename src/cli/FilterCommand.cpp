@@ -3,10 +3,12 @@
 // goes through the same server calls a run makes (newWindow, openFilter,
 // compileFilter, then processStringWithCompiledFilter per value). Long
 // standard input is spread over worker threads, each with its own server.
+#include <time.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -33,6 +35,20 @@ unsigned workerCount() {
   return std::clamp(processors, 1u, 8u);
 }
 
+// CPU time the calling thread has used so far.
+std::chrono::nanoseconds threadCpuTime() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// Worker threads only pay off for filters that spend at least this long per
+// input byte. Below it, the main thread's own reading and writing take about
+// as long as the filtering, so the workers would mostly wait, while handing
+// chunks between threads and the memory each thread touches cost more CPU
+// time than the filtering they take over.
+constexpr double kWorkersFromNanosecondsPerByte = 1.0;
+
 // Returns how many values the worker threads' filters left as they were;
 // `window` counts its own.
 std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::FilterWindow& window,
@@ -40,14 +56,24 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
   ChunkReader in(STDIN_FILENO);
   std::string chunk;
   std::string output;
-  // The first chunk is done here; only input that goes on beyond it is worth
-  // the worker threads.
+  // The first chunks are done here; the third one, with the buffers warm,
+  // shows what the filter costs per byte. Only a slow filter over input that
+  // goes on beyond them is worth the worker threads.
+  for (int warmUp = 0; warmUp < 2; ++warmUp) {
+    if (!in.next(chunk)) return 0;
+    LineFilterPipeline::filterChunk(window, chunk, output);
+    out.write(output);
+  }
   if (!in.next(chunk)) return 0;
+  const auto started = threadCpuTime();
   LineFilterPipeline::filterChunk(window, chunk, output);
+  const auto cost = static_cast<double>((threadCpuTime() - started).count());
+  const bool slowFilter =
+      cost >= kWorkersFromNanosecondsPerByte * static_cast<double>(chunk.size());
   out.write(output);
   if (!in.next(chunk)) return 0;
   const unsigned workers = workerCount();
-  if (workers > 1) {
+  if (workers > 1 && slowFilter) {
     LineFilterPipeline pipeline(filterPath, workers);
     pipeline.run(std::move(chunk), in, out);
     return pipeline.valuesKeptAsTheyWere();
