@@ -54,7 +54,7 @@ constexpr double kWorkersFromNanosecondsPerByte = 1.0;
 std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::FilterWindow& window,
                                   BlockWriter& out) {
   ChunkReader in(STDIN_FILENO);
-  std::string chunk;
+  std::string_view chunk;
   std::string output;
   // The first chunks are done here; the third one, with the buffers warm,
   // shows what the filter costs per byte. Only a slow filter over input that
@@ -75,7 +75,7 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
   const unsigned workers = workerCount();
   if (workers > 1 && slowFilter) {
     LineFilterPipeline pipeline(filterPath, workers);
-    pipeline.run(std::move(chunk), in, out);
+    pipeline.run(chunk, in, out);
     return pipeline.valuesKeptAsTheyWere();
   }
   do {

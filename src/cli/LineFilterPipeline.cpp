@@ -36,11 +36,11 @@ void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string
   }
 }
 
-void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter& writer) {
+void LineFilterPipeline::run(std::string_view first, ChunkReader& reader, BlockWriter& writer) {
   std::deque<std::unique_ptr<Job>> inFlight;
   try {
     submit(inFlight, first);
-    std::string chunk;
+    std::string_view chunk;
     while (reader.next(chunk)) {
       while (!inFlight.empty() && writeOldest(inFlight, writer, false)) {
       }
@@ -55,9 +55,9 @@ void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter
   }
 }
 
-void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input) {
-  // A job written out lends its buffers to the next one, and its input
-  // buffer goes back to the caller for the chunk after: the memory of the
+void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight,
+                                std::string_view input) {
+  // A job written out lends its buffers to the next one: the memory of the
   // chunks goes round instead of being asked for anew.
   std::unique_ptr<Job> job;
   if (m_spare.empty()) {
@@ -66,8 +66,7 @@ void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std:
     job = std::move(m_spare.back());
     m_spare.pop_back();
   }
-  job->input.swap(input);
-  input.clear();
+  job->input.assign(input);
   job->done = false;
   {
     std::lock_guard lock(m_mutex);

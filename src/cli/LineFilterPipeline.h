@@ -38,7 +38,7 @@ class LineFilterPipeline {
   // Filters `first`, then every chunk `reader` still gives, writing the
   // results to `writer` in order. A failure is raised after every line
   // before the failing one has been written.
-  void run(std::string first, ChunkReader& reader, BlockWriter& writer);
+  void run(std::string_view first, ChunkReader& reader, BlockWriter& writer);
 
   // Passes each line of `chunk` through `window` and puts the outputs, each
   // with a line feed, in `output`.
@@ -59,8 +59,8 @@ class LineFilterPipeline {
   };
 
   void work();
-  // Takes the text of `input` and leaves it an empty buffer to reuse.
-  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input);
+  // Queues a copy of `input`, which may change once this returns.
+  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string_view input);
   // Writes the oldest job once it is done; false when it is not done and
   // `wait` is false.
   bool writeOldest(std::deque<std::unique_ptr<Job>>& inFlight, BlockWriter& writer, bool wait);
