@@ -8,8 +8,10 @@
 
 namespace rowsmith::cli {
 
+// Two chunks per worker keep every worker busy while the main thread writes;
+// more would only add buffers whose pages each cost a first touch.
 LineFilterPipeline::LineFilterPipeline(std::string filterPath, unsigned workers)
-    : m_filterPath(std::move(filterPath)), m_maxInFlight(4 * std::size_t{workers}) {
+    : m_filterPath(std::move(filterPath)), m_maxInFlight(2 * std::size_t{workers}) {
   try {
     for (unsigned i = 0; i < workers; ++i) m_workers.emplace_back([this] { work(); });
   } catch (...) {
