@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <thread>
@@ -56,24 +57,23 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
   ChunkReader in(STDIN_FILENO);
   std::string_view chunk;
   std::string output;
-  // The first chunks are done here; the third one, with the buffers warm,
-  // shows what the filter costs per byte. Only a slow filter over input that
-  // goes on beyond them is worth the worker threads.
-  for (int warmUp = 0; warmUp < 2; ++warmUp) {
+  // The first chunks are done here, and show what the filter costs per
+  // byte: the cheapest of them counts, as the others may include the first
+  // touch of a buffer. Only a slow filter over input that goes on beyond
+  // them is worth the worker threads.
+  constexpr int kChunksToTime = 4;
+  double fastest = std::numeric_limits<double>::infinity();
+  for (int timed = 0; timed < kChunksToTime; ++timed) {
     if (!in.next(chunk)) return 0;
+    const auto started = threadCpuTime();
     LineFilterPipeline::filterChunk(window, chunk, output);
+    const auto cost = static_cast<double>((threadCpuTime() - started).count());
+    fastest = std::min(fastest, cost / static_cast<double>(chunk.size()));
     out.write(output);
   }
   if (!in.next(chunk)) return 0;
-  const auto started = threadCpuTime();
-  LineFilterPipeline::filterChunk(window, chunk, output);
-  const auto cost = static_cast<double>((threadCpuTime() - started).count());
-  const bool slowFilter =
-      cost >= kWorkersFromNanosecondsPerByte * static_cast<double>(chunk.size());
-  out.write(output);
-  if (!in.next(chunk)) return 0;
   const unsigned workers = workerCount();
-  if (workers > 1 && slowFilter) {
+  if (workers > 1 && fastest >= kWorkersFromNanosecondsPerByte) {
     LineFilterPipeline pipeline(filterPath, workers);
     pipeline.run(chunk, in, out);
     return pipeline.valuesKeptAsTheyWere();
