@@ -32,8 +32,9 @@ namespace rowsmith::cli {
 
 namespace {
 
-// Worker threads for long inputs: one per processor, within reason.
-unsigned workerCount() {
+// Threads that filter long input, the main thread among them: one per
+// processor, within reason.
+unsigned filteringThreadCount() {
   const unsigned processors = std::thread::hardware_concurrency();
   return std::clamp(processors, 1u, 8u);
 }
@@ -74,10 +75,11 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
     out.write(output);
   }
   if (!in.next(chunk)) return 0;
-  const unsigned workers = workerCount();
-  if (workers > 1 && fastest >= kWorkersFromNanosecondsPerByte) {
+  // The main thread filters too, whenever it would wait for the workers.
+  const unsigned workers = filteringThreadCount() - 1;
+  if (workers > 0 && fastest >= kWorkersFromNanosecondsPerByte) {
     LineFilterPipeline pipeline(filterPath, workers);
-    pipeline.run(chunk, in, out);
+    pipeline.run(window, chunk, in, out);
     return pipeline.valuesKeptAsTheyWere();
   }
   do {
