@@ -53,6 +53,18 @@ std::chrono::nanoseconds threadCpuTime() {
 // time than the filtering they take over.
 constexpr double kWorkersFromNanosecondsPerByte = 1.0;
 
+// Filters `chunk` into `output`. When a line fails, the lines before it are
+// written to `out` before the error goes on.
+void filterChunk(wordmill::FilterWindow& window, std::string_view chunk, std::string& output,
+                 BlockWriter& out) {
+  try {
+    LineFilterPipeline::filterChunk(window, chunk, output);
+  } catch (...) {
+    out.write(output);
+    throw;
+  }
+}
+
 // Returns how many values the worker threads' filters left as they were;
 // `window` counts its own.
 std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::FilterWindow& window,
@@ -69,7 +81,7 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
   for (int timed = 0; timed < kChunksToTime; ++timed) {
     if (!in.next(chunk)) return 0;
     const auto started = threadCpuTime();
-    LineFilterPipeline::filterChunk(window, chunk, output);
+    filterChunk(window, chunk, output, out);
     const auto cost = static_cast<double>((threadCpuTime() - started).count());
     fastest = std::min(fastest, cost / static_cast<double>(chunk.size()));
     out.write(output);
@@ -83,7 +95,7 @@ std::uint64_t filterStandardInput(const std::string& filterPath, wordmill::Filte
     return pipeline.valuesKeptAsTheyWere();
   }
   do {
-    LineFilterPipeline::filterChunk(window, chunk, output);
+    filterChunk(window, chunk, output, out);
     out.write(output);
   } while (in.next(chunk));
   return 0;
