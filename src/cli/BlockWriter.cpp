@@ -11,8 +11,10 @@
 namespace rowsmith::cli {
 
 namespace {
-constexpr std::size_t kBufferSize = 1 << 20;
-constexpr std::size_t kDirectSize = kBufferSize / 8;
+// Text from this size on goes out with its own write(2), without a copy;
+// the buffer gathers the smaller pieces (single values, short chunks).
+constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kDirectSize = kBufferSize / 4;
 }  // namespace
 
 BlockWriter::BlockWriter(int fd) : m_fd(fd), m_buffer(new char[kBufferSize]) {}

@@ -1,31 +1,38 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <vector>
+#include <memory>
+#include <string_view>
 
 namespace rowsmith::cli {
 
-// Reads a file descriptor in large blocks and hands them out as chunks of
-// whole lines: every chunk but the last ends with a line feed; a last line
-// without one comes as the end of the last chunk. Lines longer than a block
-// are carried on until they end. Raises rowsmith::Error when reading fails.
+// Reads a file descriptor straight into one buffer and hands out chunks of
+// whole lines as views of it: every chunk but the last ends with a line
+// feed; a last line without one comes as the end of the last chunk. Lines
+// longer than the buffer make it grow until they end. The buffer is reused
+// from chunk to chunk, so its memory is touched once however long the input.
+// Raises rowsmith::Error when reading fails.
 //
 // Threading: one thread only.
 class ChunkReader {
  public:
-  explicit ChunkReader(int fd, std::size_t blockSize = 256 * 1024);
+  explicit ChunkReader(int fd, std::size_t blockSize = 128 * 1024);
 
-  // Replaces `chunk` with the next lines; false at the end of the input.
-  bool next(std::string& chunk);
+  // Sets `chunk` to the next lines, which stay valid until the next call;
+  // false at the end of the input.
+  bool next(std::string_view& chunk);
 
  private:
-  // Reads one block into m_block; 0 at the end of the input.
-  std::size_t readBlock();
+  // Reads what fits after the first m_filled bytes; 0 at the end of the input.
+  std::size_t readMore();
 
   int m_fd;
-  std::vector<char> m_block;
-  std::string m_carry;  // the start of a line whose end has not been read yet
+  std::size_t m_capacity;
+  std::unique_ptr<char[]> m_buffer;
+  // m_buffer[m_carryBegin, m_filled) is the start of a line whose end has
+  // not been read yet (before next() moves it to the front).
+  std::size_t m_carryBegin = 0;
+  std::size_t m_filled = 0;
   bool m_eof = false;
 };
 

@@ -8,8 +8,11 @@
 
 namespace rowsmith::cli {
 
+// Two chunks per filtering thread keep each one busy while the main thread
+// reads and writes; more would only add buffers whose pages each cost a
+// first touch.
 LineFilterPipeline::LineFilterPipeline(std::string filterPath, unsigned workers)
-    : m_filterPath(std::move(filterPath)), m_maxInFlight(4 * std::size_t{workers}) {
+    : m_filterPath(std::move(filterPath)), m_maxInFlight(2 * (std::size_t{workers} + 1)) {
   try {
     for (unsigned i = 0; i < workers; ++i) m_workers.emplace_back([this] { work(); });
   } catch (...) {
@@ -36,18 +39,19 @@ void LineFilterPipeline::filterChunk(wordmill::FilterWindow& window, std::string
   }
 }
 
-void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter& writer) {
+void LineFilterPipeline::run(wordmill::FilterWindow& window, std::string_view first,
+                             ChunkReader& reader, BlockWriter& writer) {
   std::deque<std::unique_ptr<Job>> inFlight;
   try {
     submit(inFlight, first);
-    std::string chunk;
+    std::string_view chunk;
     while (reader.next(chunk)) {
-      while (!inFlight.empty() && writeOldest(inFlight, writer, false)) {
+      while (!inFlight.empty() && writeOldest(inFlight, writer, nullptr)) {
       }
-      while (inFlight.size() >= m_maxInFlight) writeOldest(inFlight, writer, true);
+      while (inFlight.size() >= m_maxInFlight) writeOldest(inFlight, writer, &window);
       submit(inFlight, chunk);
     }
-    while (!inFlight.empty()) writeOldest(inFlight, writer, true);
+    while (!inFlight.empty()) writeOldest(inFlight, writer, &window);
   } catch (...) {
     // The workers may still hold jobs of inFlight: stop them first.
     stop();
@@ -55,9 +59,9 @@ void LineFilterPipeline::run(std::string first, ChunkReader& reader, BlockWriter
   }
 }
 
-void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input) {
-  // A job written out lends its buffers to the next one, and its input
-  // buffer goes back to the caller for the chunk after: the memory of the
+void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight,
+                                std::string_view input) {
+  // A job written out lends its buffers to the next one: the memory of the
   // chunks goes round instead of being asked for anew.
   std::unique_ptr<Job> job;
   if (m_spare.empty()) {
@@ -66,8 +70,7 @@ void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std:
     job = std::move(m_spare.back());
     m_spare.pop_back();
   }
-  job->input.swap(input);
-  input.clear();
+  job->input.assign(input);
   job->done = false;
   {
     std::lock_guard lock(m_mutex);
@@ -78,13 +81,23 @@ void LineFilterPipeline::submit(std::deque<std::unique_ptr<Job>>& inFlight, std:
 }
 
 bool LineFilterPipeline::writeOldest(std::deque<std::unique_ptr<Job>>& inFlight,
-                                     BlockWriter& writer, bool wait) {
+                                     BlockWriter& writer, wordmill::FilterWindow* helpWith) {
   Job& oldest = *inFlight.front();
   {
     std::unique_lock lock(m_mutex);
-    if (!oldest.done) {
-      if (!wait) return false;
-      m_jobDone.wait(lock, [&oldest] { return oldest.done; });
+    while (!oldest.done) {
+      if (!helpWith) return false;
+      if (m_queue.empty()) {
+        m_jobDone.wait(lock, [&oldest] { return oldest.done; });
+        break;
+      }
+      // Rather than wait, this thread filters the next queued chunk itself.
+      Job* job = m_queue.front();
+      m_queue.pop_front();
+      lock.unlock();
+      filterJob(*job, *helpWith);
+      lock.lock();
+      job->done = true;
     }
   }
   // The lines before a failing one still reach the output.
@@ -94,6 +107,14 @@ bool LineFilterPipeline::writeOldest(std::deque<std::unique_ptr<Job>>& inFlight,
   m_spare.push_back(std::move(inFlight.front()));
   inFlight.pop_front();
   return true;
+}
+
+void LineFilterPipeline::filterJob(Job& job, wordmill::FilterWindow& window) {
+  try {
+    filterChunk(window, job.input, job.output);
+  } catch (...) {
+    job.error = std::current_exception();
+  }
 }
 
 void LineFilterPipeline::work() {
@@ -119,16 +140,15 @@ void LineFilterPipeline::work() {
       job = m_queue.front();
       m_queue.pop_front();
     }
-    try {
-      if (setupError) std::rethrow_exception(setupError);
+    if (setupError) {
+      job->error = setupError;
+    } else {
       wordmill::FilterWindow& window = *filters->front().holder->value;
-      filterChunk(window, job->input, job->output);
+      filterJob(*job, window);
       // Counted before the job is done, so the total is whole once run() returns.
       const std::uint64_t kept = window.valuesKeptAsTheyWere();
       m_kept += kept - keptSoFar;
       keptSoFar = kept;
-    } catch (...) {
-      job->error = std::current_exception();
     }
     {
       std::lock_guard lock(m_mutex);

@@ -20,13 +20,15 @@ namespace rowsmith::cli {
 class BlockWriter;
 class ChunkReader;
 
-// Runs one filter file over a stream of lines on several worker threads,
-// keeping the output in input order: each line gives one output line.
+// Runs one filter file over a stream of lines on worker threads and the
+// calling thread, keeping the output in input order: each line gives one
+// output line.
 // Following the server's threading rule, every worker creates its own server
 // object and compiles the filter there; only text crosses threads.
 //
 // Threading: run() and the destructor belong to the thread that created the
-// pipeline; the workers touch only the job queue, under m_mutex.
+// pipeline; the workers touch only the job queue, under m_mutex, and the jobs
+// they take from it.
 class LineFilterPipeline {
  public:
   LineFilterPipeline(std::string filterPath, unsigned workers);
@@ -36,9 +38,12 @@ class LineFilterPipeline {
   LineFilterPipeline& operator=(const LineFilterPipeline&) = delete;
 
   // Filters `first`, then every chunk `reader` still gives, writing the
-  // results to `writer` in order. A failure is raised after every line
-  // before the failing one has been written.
-  void run(std::string first, ChunkReader& reader, BlockWriter& writer);
+  // results to `writer` in order. Whenever the calling thread would wait for
+  // the workers, it filters a queued chunk itself, through `window` (which
+  // belongs to it, and counts the values it keeps as they were). A failure
+  // is raised after every line before the failing one has been written.
+  void run(wordmill::FilterWindow& window, std::string_view first, ChunkReader& reader,
+           BlockWriter& writer);
 
   // Passes each line of `chunk` through `window` and puts the outputs, each
   // with a line feed, in `output`.
@@ -59,11 +64,15 @@ class LineFilterPipeline {
   };
 
   void work();
-  // Takes the text of `input` and leaves it an empty buffer to reuse.
-  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string& input);
+  // Queues a copy of `input`, which may change once this returns.
+  void submit(std::deque<std::unique_ptr<Job>>& inFlight, std::string_view input);
   // Writes the oldest job once it is done; false when it is not done and
-  // `wait` is false.
-  bool writeOldest(std::deque<std::unique_ptr<Job>>& inFlight, BlockWriter& writer, bool wait);
+  // `helpWith` is null. Otherwise, until it is done, filters queued jobs
+  // through `helpWith`, or waits when none is left.
+  bool writeOldest(std::deque<std::unique_ptr<Job>>& inFlight, BlockWriter& writer,
+                   wordmill::FilterWindow* helpWith);
+  // Filters the job's input into its output, or keeps the error.
+  static void filterJob(Job& job, wordmill::FilterWindow& window);
   void stop();
 
   std::string m_filterPath;

@@ -20,10 +20,12 @@ FilterProgram::~FilterProgram() = default;
 
 bool FilterProgram::runSteps(std::size_t count, std::string_view input,
                              std::string_view& result) const {
+  result = input;
+  // A filter of one step runs none here, and needs no buffers.
+  if (count == 0) return true;
   // Each step reads the previous step's buffer and writes the other one; the
   // buffers stay with the thread, so the steps cost no allocation.
   thread_local std::string buffers[2];
-  result = input;
   int target = 0;
   for (std::size_t i = 0; i < count; ++i) {
     std::string& out = buffers[target];
@@ -58,9 +60,9 @@ void FilterProgram::processAppending(std::string_view input, std::string& output
   // The last step writes onto the end of `output` itself; a value that
   // becomes NULL or fails there takes back what it wrote.
   const std::size_t mark = output.size();
-  std::string_view current;
+  std::string_view current = input;
   try {
-    if (runSteps(m_steps.size() - 1, input, current) &&
+    if ((m_steps.size() == 1 || runSteps(m_steps.size() - 1, input, current)) &&
         m_steps.back()->apply(current, output) != StepResult::kNull)
       return;
   } catch (...) {

@@ -36,7 +36,13 @@ class LiteralMatcher {
 
   // Writes `in` with its matches replaced to `out`; with firstOnly only the
   // first match is replaced.
-  void replace(std::string_view in, std::string& out, bool firstOnly) const;
+  void replace(std::string_view in, std::string& out, bool firstOnly) const {
+    if (!m_singleKey.empty()) {
+      replaceOneKey(in, out, firstOnly);
+    } else {
+      replaceThroughTrie(in, out, firstOnly);
+    }
+  }
 
  private:
   static constexpr std::uint32_t kNone = 0;
@@ -44,6 +50,7 @@ class LiteralMatcher {
   std::uint32_t child(std::uint32_t node, unsigned char byte) const noexcept;
   bool touchesWord(std::string_view in, std::size_t begin, std::size_t end) const noexcept;
   void replaceOneKey(std::string_view in, std::string& out, bool firstOnly) const;
+  void replaceThroughTrie(std::string_view in, std::string& out, bool firstOnly) const;
 
   Options m_options;
   std::vector<std::string> m_replacements;

@@ -78,37 +78,58 @@ TEST_F(FilterCommandTest, ValuesKeptAsTheyWereAreCountedOnStandardError) {
       << longResult.err;
 }
 
-// Long input is spread over worker threads in chunks; the output keeps the
-// input's order.
+// Long input goes in chunks over worker threads when the filter is slow per
+// byte (the case steps), and stays on the main thread when it is cheap (one
+// replace over long lines); either way the output keeps the input's order.
 TEST_F(FilterCommandTest, LongInputKeepsItsOrder) {
-  const auto filter = writeFile("number.fll", "regex \"^line ([0-9]+)$\" \"n=$1\"\n");
+  const auto slow = writeFile("slow.fll", "upper\nreplace \"LINE \" \"n=\"\nlower\n");
+  const auto cheap = writeFile("cheap.fll", "replace \"line \" \"n=\"\n");
+  const std::string dots(100, '.');
   std::string input;
   std::string expected;
-  for (int i = 0; i < 300000; ++i) {
-    input += "line " + std::to_string(i) + "\n";
-    expected += "n=" + std::to_string(i) + "\n";
+  for (int i = 0; i < 100000; ++i) {
+    input += "line " + std::to_string(i) + " " + dots + "\n";
+    expected += "n=" + std::to_string(i) + " " + dots + "\n";
   }
-  const auto result = run({"filter", filter}, input);
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_TRUE(result.out == expected) << "output differs (" << result.out.size() << " bytes)";
+  for (const auto& filter : {slow, cheap}) {
+    const auto result = run({"filter", filter}, input);
+    EXPECT_EQ(result.status, 0) << filter << ": " << result.err;
+    EXPECT_TRUE(result.out == expected)
+        << filter << ": output differs (" << result.out.size() << " bytes)";
+  }
 }
 
 // A value that fails ends the run with the filter's message, after every
-// value before it has been written.
+// value before it has been written: on worker threads (a regex tried at
+// every position of short lines) and on the main thread (an anchored one
+// over long lines, failing in the first chunk or far beyond it).
 TEST_F(FilterCommandTest, FailureMidwayKeepsTheOutputBeforeIt) {
-  const auto filter = writeFile("backtrack.fll", "regex \"(a+)+$\" \"x\"\n");
-  std::string input;
-  std::string expected;
-  for (int i = 0; i < 200000; ++i) {
-    const std::string line = i == 150000 ? std::string(40, 'a') + "b" : "ok " + std::to_string(i);
-    input += line + "\n";
-    if (i < 150000) expected += line + "\n";
+  const auto slow = writeFile("backtrack.fll", "regex \"(a+)+$\" \"x\"\n");
+  const auto cheap = writeFile("anchored.fll", "regex \"^(a+)+$\" \"x\"\n");
+  struct Case {
+    std::string filter;
+    std::size_t padding;
+    int lines;
+    int failing;
+  };
+  for (const auto& c : {Case{slow, 0, 200000, 150000}, Case{cheap, 100, 100000, 80000},
+                        Case{cheap, 100, 100000, 10}}) {
+    std::string input;
+    std::string expected;
+    for (int i = 0; i < c.lines; ++i) {
+      const std::string line = i == c.failing
+                                   ? std::string(40, 'a') + "b"
+                                   : "ok " + std::to_string(i) + std::string(c.padding, '.');
+      input += line + "\n";
+      if (i < c.failing) expected += line + "\n";
+    }
+    const auto result = run({"filter", c.filter}, input);
+    SCOPED_TRACE(c.filter + ", failing line " + std::to_string(c.failing));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(result.out == expected) << "output differs (" << result.out.size() << " bytes)";
+    EXPECT_TRUE(result.err.starts_with("rowsmith-run: ")) << result.err;
+    EXPECT_NE(result.err.find("match limit"), std::string::npos) << result.err;
   }
-  const auto result = run({"filter", filter}, input);
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(result.out == expected) << "output differs (" << result.out.size() << " bytes)";
-  EXPECT_TRUE(result.err.starts_with("rowsmith-run: ")) << result.err;
-  EXPECT_NE(result.err.find("match limit"), std::string::npos) << result.err;
 }
 
 TEST_F(FilterCommandTest, NullOutputIsPrintedAsItIs) {

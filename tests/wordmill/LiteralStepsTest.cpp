@@ -20,6 +20,9 @@ TEST(ReplaceStep, ReplacesLiteralText) {
       {R"~(replace "a" "aa")~", "aa", "aaaa"},  // the replacement is not searched again
       {R"~(replace " " "")~", "a b c", "abc"},
       {R"~(replace "x" "y")~", "", ""},
+      {R"~(replace "abc" "X")~", "ababc", "abX"},  // a near miss just before a match
+      {R"~(replace "abc" "X")~", "xxab", "xxab"},  // the text ends inside the key
+      {R"~(replace "abc" "X")~", "abcabc", "XX"},
       {R"~(replace "." "!")~", "a.b", "a!b"},  // no pattern characters in literal text
       {R"~(replace "🙂" ":)")~", "hi 🙂🙂", "hi :):)"},
       {R"~(replace "ß" "ss")~", "Straße", "Strasse"},
