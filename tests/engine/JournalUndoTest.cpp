@@ -401,5 +401,35 @@ TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
   fs::remove_all(dir);
 }
 
+TEST(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-twice-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string text(journal::kJournalHeader);
+  auto record = [&text](char type, const std::vector<Cell>& fields) {
+    text += type;
+    for (const auto& field : fields) journal::appendField(text, field);
+    text += '\n';
+  };
+  record('S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  record('T', {"\"t\"", "2", "a", "b", "3", "a", "b", "body"});
+  record('R', {"1", "x", "1", "2", "first", "mid"});
+  record('R', {"2", "x", "1", "2", "other", "o2"});
+  record('R', {"1", "x", "1", "2", "mid", "last"});
+  record('R', {"1", "y", "1", "2", "", std::nullopt});
+  std::ofstream(dir / "twice.journal") << text;
+  journal::JournalReader reader((dir / "twice.journal").string());
+  EXPECT_EQ(reader.rows(), 3);
+  journal::JournalReader::Row row;
+  ASSERT_TRUE(reader.take({"1", "x"}, row));
+  EXPECT_EQ(row.changes.at(0).oldValue, Cell("first"));
+  EXPECT_FALSE(reader.take({"1", "x"}, row));
+  EXPECT_FALSE(reader.take({"1", "z"}, row));
+  ASSERT_TRUE(reader.take({"1", "y"}, row));
+  EXPECT_EQ(row.changes.at(0).oldValue, Cell(""));
+  EXPECT_EQ(reader.untaken(), (std::vector<std::vector<std::string>>{{"2", "x"}}));
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace rowsmith

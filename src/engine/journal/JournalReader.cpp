@@ -54,8 +54,7 @@ JournalReader::JournalReader(const std::string& path)
           throw Error("The undo journal " + path + " is damaged: a row before its table");
         std::vector<std::string> key;
         for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(f[k]));
-        // The first record of a row holds what it had before the run.
-        m_index.emplace(indexKey(key), Entry{record.offset, false});
+        m_index.push_back(Entry{keyHash(key), record.offset});
         break;
       }
       case 'E':
@@ -67,14 +66,49 @@ JournalReader::JournalReader(const std::string& path)
   }
   if (!sawStart)
     throw Error("The undo journal " + path + " is empty: the run did not start writing it");
+  finishIndex();
+}
+
+void JournalReader::finishIndex() {
+  std::sort(m_index.begin(), m_index.end(), [](const Entry& a, const Entry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.offset < b.offset;
+  });
+  // The first record of a row holds what it had before the run: a later
+  // record of the same key is left out. Keys that only share a hash stay.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < m_index.size();) {
+    std::size_t end = i + 1;
+    while (end < m_index.size() && m_index[end].hash == m_index[i].hash) ++end;
+    std::vector<std::vector<std::string>> keys;
+    for (std::size_t j = i; j < end; ++j) {
+      if (end - i > 1) {
+        std::vector<std::string> key = keyAt(m_index[j].offset);
+        if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+        keys.push_back(std::move(key));
+      }
+      m_index[kept++] = m_index[j];
+    }
+    i = end;
+  }
+  m_index.resize(kept);
+  m_taken.assign(m_index.size(), false);
 }
 
 JournalReader::~JournalReader() = default;
 
-std::string JournalReader::indexKey(const std::vector<std::string>& key) {
+std::uint64_t JournalReader::keyHash(const std::vector<std::string>& key) {
   std::string joined;
   for (const std::string& part : key) appendField(joined, part);
-  return joined;
+  return std::hash<std::string>{}(joined);
+}
+
+std::vector<std::string> JournalReader::keyAt(long long offset) {
+  const Record record = m_reader->readAt(offset);
+  if (record.fields.size() < m_keyColumns.size())
+    throw Error("The undo journal " + m_path + " is damaged: a row");
+  std::vector<std::string> key;
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(record.fields[k]));
+  return key;
 }
 
 JournalReader::Row JournalReader::rowFrom(const Record& record) const {
@@ -99,17 +133,26 @@ JournalReader::Row JournalReader::rowFrom(const Record& record) const {
 }
 
 bool JournalReader::take(const std::vector<std::string>& key, Row& row) {
-  const auto found = m_index.find(indexKey(key));
-  if (found == m_index.end() || found->second.taken) return false;
-  found->second.taken = true;
-  row = rowFrom(m_reader->readAt(found->second.offset));
-  return true;
+  const std::uint64_t hash = keyHash(key);
+  auto at = std::lower_bound(
+      m_index.begin(), m_index.end(), hash,
+      [](const Entry& entry, std::uint64_t wanted) { return entry.hash < wanted; });
+  for (; at != m_index.end() && at->hash == hash; ++at) {
+    Row found = rowFrom(m_reader->readAt(at->offset));
+    if (found.key != key) continue;
+    const auto index = static_cast<std::size_t>(at - m_index.begin());
+    if (m_taken[index]) return false;
+    m_taken[index] = true;
+    row = std::move(found);
+    return true;
+  }
+  return false;
 }
 
 std::vector<std::vector<std::string>> JournalReader::untaken() {
   std::vector<long long> offsets;
-  for (const auto& [joined, entry] : m_index)
-    if (!entry.taken) offsets.push_back(entry.offset);
+  for (std::size_t i = 0; i < m_index.size(); ++i)
+    if (!m_taken[i]) offsets.push_back(m_index[i].offset);
   std::sort(offsets.begin(), offsets.end());
   std::vector<std::vector<std::string>> keys;
   for (long long offset : offsets) keys.push_back(rowFrom(m_reader->readAt(offset)).key);

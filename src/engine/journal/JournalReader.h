@@ -1,10 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/journal/JournalFormat.h"
@@ -13,8 +13,9 @@
 namespace rowsmith::journal {
 
 // A run's undo journal, read back: what the run was, its table, and an index
-// of the rows it wrote by key (each row's values are read from the file when
-// asked for, so memory grows with the number of rows, not their size). A
+// of the rows it wrote by key (each row's values, and its key, are read from
+// the file when asked for: the index holds 16 bytes per row, whatever the
+// size of its key and values). A
 // record cut short at the end, as a killed run leaves it, ends the rows;
 // every row committed before the kill is complete.
 //
@@ -56,19 +57,27 @@ class JournalReader {
   std::string keyText(const std::vector<std::string>& key) const;
 
  private:
-  static std::string indexKey(const std::vector<std::string>& key);
+  static std::uint64_t keyHash(const std::vector<std::string>& key);
   Row rowFrom(const Record& record) const;
+  // The key of the row recorded at `offset`.
+  std::vector<std::string> keyAt(long long offset);
+  // Sorts the index and drops the later records of a key recorded twice.
+  void finishIndex();
 
   std::string m_path;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file;
   std::unique_ptr<RecordReader> m_reader;
   std::string m_connectionString, m_jobPath, m_started, m_table, m_whyNoUndo, m_endStatus;
   std::vector<std::string> m_keyColumns, m_columns;
+  // One entry per row, in order of its key's hash (then of its place in the
+  // file); a hash is shared by two keys only by chance, and the key read from
+  // the file tells them apart.
   struct Entry {
+    std::uint64_t hash;
     long long offset;
-    bool taken;
   };
-  std::unordered_map<std::string, Entry> m_index;
+  std::vector<Entry> m_index;
+  std::vector<bool> m_taken;
 };
 
 }  // namespace rowsmith::journal
