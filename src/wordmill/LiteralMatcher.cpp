@@ -1,7 +1,6 @@
 #include "wordmill/LiteralMatcher.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -76,28 +75,16 @@ bool LiteralMatcher::touchesWord(std::string_view in, std::size_t begin,
 }
 
 void LiteralMatcher::replaceOneKey(std::string_view in, std::string& out, bool firstOnly) const {
-  // Most values hold no match at all: memchr skips to each possible first
-  // byte, and only there are the other bytes compared.
-  const char* const key = m_singleKey.data();
-  const std::size_t keySize = m_singleKey.size();
   const std::string& with = m_replacements.front();
-  const char* copied = in.data();
-  const char* at = copied;
-  const char* const end = copied + in.size();
-  while (static_cast<std::size_t>(end - at) >= keySize) {
-    const auto* first = static_cast<const char*>(std::memchr(
-        at, static_cast<unsigned char>(key[0]), static_cast<std::size_t>(end - at) - keySize + 1));
-    if (!first) break;
-    if (std::memcmp(first + 1, key + 1, keySize - 1) != 0) {
-      at = first + 1;
-      continue;
-    }
-    out.append(copied, static_cast<std::size_t>(first - copied));
+  std::size_t copied = 0;
+  for (std::size_t found = in.find(m_singleKey); found != std::string_view::npos;
+       found = in.find(m_singleKey, copied)) {
+    out.append(in.substr(copied, found - copied));
     out.append(with);
-    copied = at = first + keySize;
+    copied = found + m_singleKey.size();
     if (firstOnly) break;
   }
-  out.append(copied, static_cast<std::size_t>(end - copied));
+  out.append(in.substr(copied));
 }
 
 void LiteralMatcher::replaceThroughTrie(std::string_view in, std::string& out,
