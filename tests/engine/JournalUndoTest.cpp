@@ -358,21 +358,23 @@ TEST(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
   fs::remove_all(dir);
 }
 
+// Appends one journal record, as a run writes it, to a journal made by hand.
+void appendRecord(std::string& text, char type, const std::vector<Cell>& fields) {
+  text += type;
+  for (const auto& field : fields) journal::appendField(text, field);
+  text += '\n';
+}
+
 TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
   const fs::path dir =
       fs::temp_directory_path() / ("rowsmith-journal-file-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   // What a run killed while it wrote its second row leaves.
   std::string head(journal::kJournalHeader);
-  auto record = [&head](char type, const std::vector<Cell>& fields) {
-    head += type;
-    for (const auto& field : fields) journal::appendField(head, field);
-    head += '\n';
-  };
-  record('S', {"conn", "job", "2026-12-11T00:00:00Z"});
-  record('T', {"\"t\"", "1", "id", "2", "id", "body"});
-  record('R', {"7", "1", "1", "a", std::nullopt});
-  record('R', {"8", "1", "1", "b", "c"});
+  appendRecord(head, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  appendRecord(head, 'T', {"\"t\"", "1", "id", "2", "id", "body"});
+  appendRecord(head, 'R', {"7", "1", "1", "a", std::nullopt});
+  appendRecord(head, 'R', {"8", "1", "1", "b", "c"});
   head.resize(head.size() - 3);
   std::ofstream(dir / "cut.journal") << head;
   journal::JournalReader cut((dir / "cut.journal").string());
@@ -406,17 +408,12 @@ TEST(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {
       fs::temp_directory_path() / ("rowsmith-journal-twice-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   std::string text(journal::kJournalHeader);
-  auto record = [&text](char type, const std::vector<Cell>& fields) {
-    text += type;
-    for (const auto& field : fields) journal::appendField(text, field);
-    text += '\n';
-  };
-  record('S', {"conn", "job", "2026-12-11T00:00:00Z"});
-  record('T', {"\"t\"", "2", "a", "b", "3", "a", "b", "body"});
-  record('R', {"1", "x", "1", "2", "first", "mid"});
-  record('R', {"2", "x", "1", "2", "other", "o2"});
-  record('R', {"1", "x", "1", "2", "mid", "last"});
-  record('R', {"1", "y", "1", "2", "", std::nullopt});
+  appendRecord(text, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  appendRecord(text, 'T', {"\"t\"", "2", "a", "b", "3", "a", "b", "body"});
+  appendRecord(text, 'R', {"1", "x", "1", "2", "first", "mid"});
+  appendRecord(text, 'R', {"2", "x", "1", "2", "other", "o2"});
+  appendRecord(text, 'R', {"1", "x", "1", "2", "mid", "last"});
+  appendRecord(text, 'R', {"1", "y", "1", "2", "", std::nullopt});
   std::ofstream(dir / "twice.journal") << text;
   journal::JournalReader reader((dir / "twice.journal").string());
   EXPECT_EQ(reader.rows(), 3);
