@@ -8,30 +8,6 @@
 
 namespace rowsmith::journal {
 
-void appendNumber(std::string& out, long long number) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, number);
-  out.append(digits, result.ptr);
-}
-
-void appendNumberField(std::string& out, long long number) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-  appendNumber(out, end - digits);
-  out += ':';
-  out.append(digits, end);
-}
-
-void appendField(std::string& out, std::optional<std::string_view> value) {
-  if (!value) {
-    out += '~';
-    return;
-  }
-  appendNumber(out, static_cast<long long>(value->size()));
-  out += ':';
-  out.append(*value);
-}
-
 char* writeField(char* out, std::optional<std::string_view> value) {
   if (!value) {
     *out = '~';
@@ -54,6 +30,12 @@ char* writeNumberField(char* out, long long number) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
   return writeField(out, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void appendField(std::string& out, std::optional<std::string_view> value) {
+  const std::size_t start = out.size();
+  out.resize(start + kFieldRoom + (value ? value->size() : 0));
+  out.resize(static_cast<std::size_t>(writeField(out.data() + start, value) - out.data()));
 }
 
 RecordReader::RecordReader(std::FILE* file, std::string path)

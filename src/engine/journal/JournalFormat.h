@@ -27,18 +27,15 @@ inline constexpr std::string_view kJournalHeader = "rowsmith-journal 1\n";
 
 using Field = std::optional<std::string>;
 
-// Appends one field in the journal's form.
-void appendField(std::string& out, std::optional<std::string_view> value);
-void appendNumber(std::string& out, long long number);
-// Appends `number` as a field of its own ("2:17").
-void appendNumberField(std::string& out, long long number);
-
-// The same written at `out`, which has room for the field (at most
-// kFieldRoom bytes beside the value's own); returns the end of what was
-// written. For records written straight into a buffer sized beforehand.
+// Writes one field in the journal's form at `out`, which has room for it
+// (at most kFieldRoom bytes beside the value's own), and returns the end of
+// what was written: for records written straight into a buffer sized
+// beforehand. writeNumberField writes `number` as a field ("2:17").
 inline constexpr std::size_t kFieldRoom = 24;
 char* writeField(char* out, std::optional<std::string_view> value);
 char* writeNumberField(char* out, long long number);
+// Appends one field in the journal's form.
+void appendField(std::string& out, std::optional<std::string_view> value);
 
 // One record as read back.
 struct Record {
