@@ -326,25 +326,20 @@ bool SqliteRecordSet::locateRow(RowLocation& where) {
     where.table = m_shape.whyNotUpdatable();
     return false;
   }
-  // Called for every row written while a journal is kept: the caller's
-  // strings are reused, and the names, the same for every row, are only
-  // compared.
   if (m_quotedTable.empty())
     m_quotedTable =
         (m_shape.schema().empty() ? "" : quoteSqliteIdentifier(m_shape.schema()) + ".") +
         quoteSqliteIdentifier(m_shape.table());
-  if (where.table != m_quotedTable) where.table.assign(m_quotedTable);
-  const auto& key = m_shape.key();
-  where.keyColumns.resize(key.size());
-  where.keyValues.resize(key.size());
-  for (std::size_t k = 0; k < key.size(); ++k) {
-    if (where.keyColumns[k] != key[k].name) where.keyColumns[k].assign(key[k].name);
-    cellText(m_columnBase + key[k].statementColumn, where.keyValues[k]);
-  }
-  return true;
+  where.table = m_quotedTable;
+  where.keyColumns.clear();
+  for (const auto& part : m_shape.key()) where.keyColumns.push_back(part.name);
+  return currentKeyValues(where);
 }
 
 bool SqliteRecordSet::currentKeyValues(RowLocation& where) {
+  // Called for every row written while a journal is kept, with the table
+  // and key columns locateRow gave for an earlier row; the caller's strings
+  // are reused.
   if (!m_shape.updatable() || where.keyColumns.size() != m_shape.key().size())
     return locateRow(where);
   requireRow("locate a row");
