@@ -89,10 +89,8 @@ void freeCompiledFilters(std::unique_ptr<CompiledFilterList>& filters) {
 
 std::optional<std::string> transformValue(const std::string& text,
                                           const std::shared_ptr<wordmill::FilterWindow>& filter) {
-  if (!filter) return text;
-  std::string output = filter->processStringWithCompiledFilter(text);
-  // Only the whole output, exactly as written, stands for NULL.
-  if (output == "<NULL>") return std::nullopt;
+  std::string output;
+  if (!transformValueInto(text, filter, output)) return std::nullopt;
   return output;
 }
 
@@ -105,6 +103,7 @@ bool transformValueInto(std::string_view text,
     return true;
   }
   filter->processAppending(text, output);
+  // Only the whole output, exactly as written, stands for NULL.
   return output != "<NULL>";
 }
 
