@@ -51,8 +51,7 @@ class SqliteChunkReader {
   double real(int column) const {
     return m_live ? sqlite3_column_double(m_statement.get(), column) : m_cells.real(cell(column));
   }
-  // The bytes of a text or blob cell; `type` is the cell's, when known.
-  std::string_view bytes(int column) const { return bytes(column, type(column)); }
+  // The bytes of a text or blob cell of type `type`.
   std::string_view bytes(int column, int type) const;
   // Adds a cell, exactly as it was read, to `to`.
   void copyCell(int column, SqliteCells& to) const;

@@ -358,7 +358,8 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
 
 void SqliteRecordSet::cellText(int column, std::string& out) const {
   if (m_inChunks) {
-    switch (m_chunks.type(column)) {
+    const int type = m_chunks.type(column);
+    switch (type) {
       case SQLITE_NULL:
         out.clear();
         return;
@@ -376,7 +377,7 @@ void SqliteRecordSet::cellText(int column, std::string& out) const {
         return;
       }
       default:
-        out.assign(m_chunks.bytes(column));
+        out.assign(m_chunks.bytes(column, type));
         return;
     }
   }
