@@ -9,11 +9,11 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <utility>
 
 #include "common/Error.h"
 #include "engine/db/sqlite/SqliteError.h"
+#include "engine/db/sqlite/SqliteTableRead.h"
 
 namespace rowsmith::db {
 
@@ -42,34 +42,6 @@ const std::string kQueryContext = "Reading the query's rows";
 std::string nextSnapshotName() {
   static std::atomic<unsigned> counter{0};
   return "rowsmith_snapshot_" + std::to_string(++counter);
-}
-
-// The table named by a statement that reads all of one table's columns and
-// rows and nothing else ("select * from t", with the rowid added in front
-// when the record set added it), without its quotes; empty for any other
-// statement.
-std::pair<std::string, std::string> wholeTableRead(const std::string& sql) {
-  static const std::string identifier =
-      R"((?:[A-Za-z_][A-Za-z0-9_$]*|"(?:[^"]|"")*"|\[[^\]]*\]|`(?:[^`]|``)*`))";
-  static const std::regex pattern(R"(^\s*select\s+(?:rowid\s*,\s*)?\*\s+from\s+()" + identifier +
-                                      R"()(?:\s*\.\s*()" + identifier + R"())?\s*;?\s*$)",
-                                  std::regex::icase);
-  std::smatch match;
-  if (!std::regex_match(sql, match, pattern)) return {};
-  auto unquote = [](std::string name) {
-    if (name.empty()) return name;
-    const char open = name.front();
-    if (open != '"' && open != '[' && open != '`') return name;
-    const char close = open == '[' ? ']' : open;
-    std::string out;
-    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
-      out += name[i];
-      if (name[i] == close && close != ']' && i + 2 < name.size() && name[i + 1] == close) ++i;
-    }
-    return out;
-  };
-  if (match[2].matched) return {unquote(match[1].str()), unquote(match[2].str())};
-  return {"", unquote(match[1].str())};
 }
 
 bool sameText(const char* a, const char* b) {
@@ -420,9 +392,9 @@ void SqliteRecordSet::startWriting() {
 }
 
 bool SqliteRecordSet::startChunks() {
-  const auto [schema, table] = wholeTableRead(sqlite3_sql(m_source.get()));
-  if (table.empty() || strcasecmp(table.c_str(), m_shape.table().c_str()) != 0 ||
-      (!schema.empty() && strcasecmp(schema.c_str(), m_shape.schema().c_str()) != 0))
+  const auto read = wholeTableRead(sqlite3_sql(m_source.get()));
+  if (!read || strcasecmp(read->table.c_str(), m_shape.table().c_str()) != 0 ||
+      (!read->schema.empty() && strcasecmp(read->schema.c_str(), m_shape.schema().c_str()) != 0))
     return false;
   const std::string from =
       quoteSqliteIdentifier(m_shape.schema()) + "." + quoteSqliteIdentifier(m_shape.table());
