@@ -22,6 +22,14 @@ void SqliteChunkReader::start(SqliteStatement statement, std::size_t width, std:
   m_more = true;
 }
 
+void SqliteChunkReader::start(SqliteStatement statement, std::size_t width, std::size_t limit) {
+  m_statement = std::move(statement);
+  m_width = width;
+  m_limit = limit;
+  m_cells.clear();
+  restart();
+}
+
 void SqliteChunkReader::restart() {
   m_statement.reset();
   m_active = false;
@@ -68,6 +76,16 @@ void SqliteChunkReader::hold(const std::string& context) {
     row = step(context);
   }
   finishChunk();
+}
+
+void SqliteChunkReader::keepOnlyRowInHand() {
+  SqliteCells row;
+  for (std::size_t c = 0; c < m_width; ++c) row.addCell(m_cells, cell(static_cast<int>(c)));
+  m_cells = std::move(row);
+  m_rows = 1;
+  m_index = 0;
+  m_last = m_cells.integer(0);
+  m_more = true;
 }
 
 bool SqliteChunkReader::step(const std::string& context) {

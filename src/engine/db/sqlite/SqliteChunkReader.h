@@ -27,6 +27,8 @@ class SqliteChunkReader {
   // Starts with one row in hand, read elsewhere: `inHand` holds its cells.
   // `statement` reads chunks of `limit` rows at most.
   void start(SqliteStatement statement, std::size_t width, std::size_t limit, SqliteCells inHand);
+  // Starts with no row in hand: the next read reads the first chunk.
+  void start(SqliteStatement statement, std::size_t width, std::size_t limit);
   // The next read begins again at the first row.
   void restart();
   // Whether a read can still find rows (the last chunk read was full).
@@ -39,6 +41,9 @@ class SqliteChunkReader {
   // Keeps the row in hand and the rest of the chunk, and lets the statement
   // go: nothing of the chunk is read from the database any more.
   void hold(const std::string& context);
+  // Forgets the held rows after the row in hand: the next read reads the
+  // rows after it again. The row in hand must be held.
+  void keepOnlyRowInHand();
   void finalize();
 
   // The cells of the row in hand: `column` counts from its position (0).

@@ -66,13 +66,16 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
   // Made before the first step: a schema change under a running statement
   // would make SQLite prepare it again.
   if (m_shape.updatable()) createSnapshotTable();
-  countAndStep();
+  if (!takeSnapshot()) countAndStep();
   for (int i = 0; i < static_cast<int>(count); ++i) {
     auto& column = m_shape.columns()[i];
-    if (column.type == DataType::Empty)
-      column.type = m_eof ? DataType::VarWChar
-                          : SqliteResultShape::typeFromValue(
-                                sqlite3_column_type(m_source.get(), statementColumn(i)));
+    if (column.type != DataType::Empty) continue;
+    if (m_eof)
+      column.type = DataType::VarWChar;
+    else
+      column.type = SqliteResultShape::typeFromValue(
+          m_inChunks ? m_chunks.type(statementColumn(i))
+                     : sqlite3_column_type(m_source.get(), statementColumn(i)));
   }
 }
 
@@ -102,17 +105,22 @@ void SqliteRecordSet::advance() {
   readChunk();
 }
 
+std::string SqliteRecordSet::sourceText() const {
+  std::string sql = sqlite3_sql(m_source.get());
+  while (!sql.empty() &&
+         (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back()))))
+    sql.pop_back();
+  return sql;
+}
+
 void SqliteRecordSet::countAndStep() {
   m_count = -1;
   SqliteStatement counter;
   if (m_countRecords && m_shape.fromOneTable() && m_source) {
-    std::string sql = sqlite3_sql(m_source.get());
-    while (!sql.empty() &&
-           (sql.back() == ';' || std::isspace(static_cast<unsigned char>(sql.back()))))
-      sql.pop_back();
     // Left active (on its row) until the first step below has begun reading,
     // which keeps the connection's read transaction, and its view, open.
-    if (SqliteStatement::tryPrepare(m_database, "SELECT count(*) FROM (" + sql + "\n)", counter) &&
+    if (SqliteStatement::tryPrepare(m_database, "SELECT count(*) FROM (" + sourceText() + "\n)",
+                                    counter) &&
         counter && sqlite3_step(counter.get()) == SQLITE_ROW)
       m_count = sqlite3_column_int64(counter.get(), 0);
   }
@@ -276,7 +284,7 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
   const auto& column = m_shape.columns()[ordinal];
   if (column.origin.empty())
     throw Error("Field \"" + column.name + "\" cannot be updated: " + column.readOnlyReason);
-  if (!m_onSnapshot && !m_inChunks) startWriting();
+  if (!m_writer) startWriting();
   // A row whose key changes could come back in a later chunk.
   if (m_inChunks && !m_onSnapshot && isKeyField(ordinal)) moveChunksToSnapshot();
   auto& pending = m_pending[ordinal];
@@ -388,7 +396,54 @@ void SqliteRecordSet::createSnapshotTable() {
 
 void SqliteRecordSet::startWriting() {
   m_writer = std::make_unique<SqliteChunkWriter>(m_database, m_shape, m_group);
-  if (!startChunks()) moveToSnapshot();
+  if (m_onSnapshot) {
+    // The rows after the row in hand were read before the write lock was
+    // taken: they are read again under it, so that no change another
+    // connection made to them in between is met as a conflict.
+    m_writer->setRange(snapshotRange());
+    holdChunk();
+    m_chunks.keepOnlyRowInHand();
+  } else if (!startChunks()) {
+    moveToSnapshot();
+  }
+}
+
+bool SqliteRecordSet::takeSnapshot() {
+  // A run over any result but a whole table copies the result's keys into
+  // the snapshot before its first row, in one statement: the snapshot is
+  // needed as soon as a row is written, and SQLite copies the rows faster
+  // than they can be stepped one by one. The rows copied are also the count.
+  if (!m_countRecords || !m_shape.updatable() || !m_source ||
+      wholeTableRead(sqlite3_sql(m_source.get())))
+    return false;
+  const std::vector<int> kept = snapshotColumns();
+  std::string names, copied;
+  const int columns = sqlite3_column_count(m_source.get());
+  for (int i = 0; i < columns; ++i) names += (i == 0 ? "c" : ", c") + std::to_string(i);
+  for (int column : kept) copied += ", c" + std::to_string(column);
+  // The rows in the statement's own order: SQLite keeps the ORDER BY of the
+  // only source of a query that has none of its own.
+  SqliteStatement copy;
+  if (!SqliteStatement::tryPrepare(m_database,
+                                   "WITH rowsmith_rows(" + names + ") AS (" + sourceText() +
+                                       "\n) INSERT INTO temp." + m_snapshotTable + " (seq" +
+                                       copied + ") SELECT NULL" + copied + " FROM rowsmith_rows",
+                                   copy) ||
+      !copy)
+    return false;
+  const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
+  try {
+    copy.step(context);
+  } catch (const Error&) {
+    sqlite3_exec(m_database.get(), ("DROP TABLE IF EXISTS temp." + m_snapshotTable).c_str(),
+                 nullptr, nullptr, nullptr);
+    throw;
+  }
+  m_count = sqlite3_changes64(m_database.get());
+  m_source.finalize();
+  useSnapshot(context, std::nullopt);
+  readChunk();
+  return true;
 }
 
 bool SqliteRecordSet::startChunks() {
@@ -456,15 +511,20 @@ bool SqliteRecordSet::startChunks() {
 void SqliteRecordSet::readChunk() {
   bool found = false;
   try {
-    if (m_chunks.more()) {
+    if (m_chunks.more() && m_writer) {
       // The writes of the chunk before go first; the chunk is then read
       // inside the write transaction, so that nobody else writes its rows
-      // between our read and our write.
+      // between our read and our write. Before the first write, nothing is
+      // locked.
       applyWrites();
       if (m_inTransaction && coarseNow() - m_groupStart >= kCommitInterval) commit();
       beginTransaction();
     }
     found = m_chunks.read(m_readContext);
+    // Outside a write transaction the statement would keep the database's
+    // read lock while the rows are worked on, and other connections could
+    // not write: the chunk is kept and the statement let go at once.
+    if (found && !m_writer) m_chunks.hold(m_readContext);
   } catch (const Error&) {
     m_eof = true;  // no row left to stand on; close() tidies up
     throw;
@@ -583,7 +643,18 @@ void SqliteRecordSet::moveChunksToSnapshot() {
   useSnapshot(context, std::move(inHand));
 }
 
-void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand) {
+std::string SqliteRecordSet::snapshotRange() const {
+  std::string keys, stored;
+  for (const auto& part : m_shape.key()) {
+    keys += (keys.empty() ? "" : ", ") +
+            (part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name));
+    stored += (stored.empty() ? "" : ", ") + ("c" + std::to_string(part.statementColumn));
+  }
+  return "(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
+         " WHERE seq >= ?1 AND seq <= ?2)";
+}
+
+void SqliteRecordSet::useSnapshot(const std::string& context, std::optional<SqliteCells> inHand) {
   // The snapshot holds the keys in visit order; each chunk reads the rows of
   // the next keys from the table inside the write transaction (the snapshot
   // first: the planner must not walk the table for every chunk). Only the
@@ -598,14 +669,12 @@ void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand
                   ? ", s.c" + std::to_string(column)
                   : ", t." + quoteSqliteIdentifier(m_shape.columns()[column - hidden].origin);
   }
-  std::string join, keys, stored;
+  std::string join;
   for (const auto& part : m_shape.key()) {
     const std::string key =
         part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
-    const std::string copy = "c" + std::to_string(part.statementColumn);
-    join += (join.empty() ? "" : " AND ") + ("t." + key) + " = s." + copy;
-    keys += (keys.empty() ? "" : ", ") + key;
-    stored += (stored.empty() ? "" : ", ") + copy;
+    join += (join.empty() ? "" : " AND ") + ("t." + key) + " = s.c" +
+            std::to_string(part.statementColumn);
   }
   // Read a chunk at a time too, so that no statement stays active between
   // commits: SQLite would keep the database's read lock for it.
@@ -622,11 +691,14 @@ void SqliteRecordSet::useSnapshot(const std::string& context, SqliteCells inHand
   m_keyColumns.clear();
   for (const auto& part : m_shape.key())
     m_keyColumns.push_back(m_columnBase + part.statementColumn);
-  m_writer->setRange("(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
-                     " WHERE seq >= ?1 AND seq <= ?2)");
-  // The chunk in hand is the row in hand, the snapshot's first row.
-  m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + columns), kChunkRows,
-                 std::move(inHand));
+  if (m_writer) m_writer->setRange(snapshotRange());
+  // The chunk in hand is the row in hand, the snapshot's first row; without
+  // one, the first chunk is read next.
+  if (inHand)
+    m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + columns), kChunkRows,
+                   std::move(*inHand));
+  else
+    m_chunks.start(std::move(reader), static_cast<std::size_t>(1 + columns), kChunkRows);
   m_chunkReadAt = coarseNow();
   m_eof = false;
 }

@@ -30,6 +30,11 @@ namespace rowsmith::db {
 //    temporary file, in visit order; chunks of rows are then read from the
 //    table by those keys. So is the rest of a table once a write reaches a
 //    column of its key. The row in hand keeps the values it was read with.
+// A run's record set (one that counts its rows) on any result but a whole
+// table takes the snapshot of all its rows when it opens, with one INSERT ...
+// SELECT, and reads from it from the first row: a run writes, and SQLite
+// copies the keys far faster than they can be stepped. Its chunks are kept
+// as read until the first write, so that no read lock is held meanwhile.
 //
 // Writes are buffered and applied a chunk at a time by SqliteChunkWriter,
 // which also requires the changed columns to still hold what was read; when
@@ -49,9 +54,10 @@ namespace rowsmith::db {
 // (CommitGroup). A record set that wrote rows checks on close that its
 // database file is still in place (SqliteFileIdentity).
 //
-// The row count is known for a result from one table: counted by a second
-// statement that is still active when the first row is read, so both read
-// in one transaction and the count matches the rows visited.
+// The row count is known for a result from one table: the rows of the
+// snapshot, or counted by a second statement that is still active when the
+// first row is read, so both read in one transaction and the count matches
+// the rows visited.
 //
 // Threading: used only by the thread of the connection that opened it.
 class SqliteRecordSet : public RecordSet {
@@ -101,7 +107,17 @@ class SqliteRecordSet : public RecordSet {
   void readChunk();
   void moveToSnapshot();
   void moveChunksToSnapshot();
-  void useSnapshot(const std::string& context, SqliteCells inHand);
+  // Copies the keys of all the result's rows into the snapshot and reads its
+  // first chunk, for a run on a result that is not a whole table; false
+  // when the record set reads its statement instead.
+  bool takeSnapshot();
+  // Reads from the snapshot from now on: `inHand` is its first row, read
+  // elsewhere; without it the first chunk is read next.
+  void useSnapshot(const std::string& context, std::optional<SqliteCells> inHand);
+  // The writer's range of rows: the keys of a range of the snapshot's order.
+  std::string snapshotRange() const;
+  // The statement's text without its trailing semicolons and space.
+  std::string sourceText() const;
   // The statement columns a snapshot keeps: the key's, and the fields that
   // cannot be read again from the table (expressions, generated columns).
   std::vector<int> snapshotColumns() const;
