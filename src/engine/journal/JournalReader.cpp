@@ -17,8 +17,8 @@ const std::string& text(const Field& field) {
 
 }  // namespace
 
-JournalReader::JournalReader(const std::string& path)
-    : m_path(path), m_file(std::fopen(path.c_str(), "rbe"), &std::fclose) {
+JournalReader::JournalReader(const std::string& path, KeyHash keyHash)
+    : m_path(path), m_keyHash(keyHash), m_file(std::fopen(path.c_str(), "rbe"), &std::fclose) {
   if (!m_file) throw Error("Cannot open the undo journal " + path + ": " + std::strerror(errno));
   m_reader = std::make_unique<RecordReader>(m_file.get(), path);
   m_reader->readHeader();
@@ -54,7 +54,7 @@ JournalReader::JournalReader(const std::string& path)
           throw Error("The undo journal " + path + " is damaged: a row before its table");
         std::vector<std::string> key;
         for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(f[k]));
-        m_index.push_back(Entry{keyHash(key), record.offset});
+        m_index.push_back(Entry{m_keyHash(key), record.offset});
         break;
       }
       case 'E':
@@ -96,7 +96,7 @@ void JournalReader::finishIndex() {
 
 JournalReader::~JournalReader() = default;
 
-std::uint64_t JournalReader::keyHash(const std::vector<std::string>& key) {
+std::uint64_t JournalReader::standardKeyHash(const std::vector<std::string>& key) {
   std::string joined;
   for (const std::string& part : key) appendField(joined, part);
   return std::hash<std::string>{}(joined);
@@ -133,7 +133,7 @@ JournalReader::Row JournalReader::rowFrom(const Record& record) const {
 }
 
 bool JournalReader::take(const std::vector<std::string>& key, Row& row) {
-  const std::uint64_t hash = keyHash(key);
+  const std::uint64_t hash = m_keyHash(key);
   auto at = std::lower_bound(
       m_index.begin(), m_index.end(), hash,
       [](const Entry& entry, std::uint64_t wanted) { return entry.hash < wanted; });

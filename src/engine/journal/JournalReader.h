@@ -22,9 +22,14 @@ namespace rowsmith::journal {
 // Threading: used by one thread at a time.
 class JournalReader {
  public:
+  // How the index hashes a key: the standard hash of its fields. Another
+  // one is for tests, which make keys share a hash.
+  using KeyHash = std::uint64_t (*)(const std::vector<std::string>& key);
+  static std::uint64_t standardKeyHash(const std::vector<std::string>& key);
+
   // Reads and indexes the journal at `path`; throws rowsmith::Error when it
   // cannot be read or is not a journal.
-  explicit JournalReader(const std::string& path);
+  explicit JournalReader(const std::string& path, KeyHash keyHash = &standardKeyHash);
   ~JournalReader();
   JournalReader(const JournalReader&) = delete;
   JournalReader& operator=(const JournalReader&) = delete;
@@ -57,7 +62,6 @@ class JournalReader {
   std::string keyText(const std::vector<std::string>& key) const;
 
  private:
-  static std::uint64_t keyHash(const std::vector<std::string>& key);
   Row rowFrom(const Record& record) const;
   // The key of the row recorded at `offset`.
   std::vector<std::string> keyAt(long long offset);
@@ -65,6 +69,7 @@ class JournalReader {
   void finishIndex();
 
   std::string m_path;
+  KeyHash m_keyHash;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file;
   std::unique_ptr<RecordReader> m_reader;
   std::string m_connectionString, m_jobPath, m_started, m_table, m_whyNoUndo, m_endStatus;
