@@ -266,10 +266,14 @@ void TDataThread::startJournal() {
                                 now));
   journal::RunJournal* journal = m_journal.get();
   m_query->setBeforeCommit([journal] { journal->makeDurable(); });
+  // A record set that tells of the rows it writes spares a record of each
+  // row here; an undo writes rows that are not the run's own.
+  m_journalFollows = !m_options.undo && !m_query->eof() && journal->follow(*m_query);
 }
 
 void TDataThread::finishJournal(const std::string& status) {
   if (!m_journal) return;
+  if (m_journalFollows && m_query) m_query->reportWrittenRows(nullptr);
   m_journal->finish(status);
   if (!m_journal->whyNoUndo().empty())
     m_observer->showNotice("This run cannot be undone: its rows cannot be found again (" +
@@ -310,7 +314,7 @@ void TDataThread::transformRow(int fieldCount) {
     // then does it matter which of the two was stored.
     if (!m_options.writeEveryRow && !valueChanges(readNull, text, resultNull, m_output)) continue;
     // The journal copies the value read before the write can touch it.
-    if (m_journal) {
+    if (m_journal && !m_journalFollows) {
       if (changes == m_changes.size()) m_changes.emplace_back();
       journal::ColumnChange& change = m_changes[changes++];
       change.ordinal = i;
@@ -324,7 +328,7 @@ void TDataThread::transformRow(int fieldCount) {
       m_query->setValue(i, std::string_view(m_output));
   }
   if (wrote) ++m_rowsWritten;
-  if (m_journal && changes > 0)
+  if (m_journal && !m_journalFollows && changes > 0)
     m_journal->recordRow(*m_query,
                          std::span<const journal::ColumnChange>(m_changes.data(), changes));
 }

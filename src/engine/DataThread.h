@@ -133,6 +133,8 @@ class TDataThread : public std::enable_shared_from_this<TDataThread> {
   // The current row's entries for the journal; kept with their buffers from
   // row to row, so only the first ones in use belong to the row.
   std::vector<journal::ColumnChange> m_changes;
+  // The record set tells the journal of the rows it writes (no m_changes).
+  bool m_journalFollows = false;
   // What the filters read and write, kept from row to row (transformRow).
   std::string m_fieldText;
   std::string m_output;

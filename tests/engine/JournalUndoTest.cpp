@@ -4,11 +4,14 @@
 // happens before the journal holds its rows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -17,6 +20,7 @@
 #include "common/Error.h"
 #include "document/Settings.h"
 #include "engine/DataThread.h"
+#include "engine/FieldText.h"
 #include "engine/JournalUndo.h"
 #include "engine/RunObserver.h"
 #include "engine/db/ConnectionFactory.h"
@@ -249,7 +253,9 @@ TEST_P(JournalUndoTest, ARunEndedByAConflictUndoesExactlyTheRowsItKept) {
   const auto ran = run(settings);
   ASSERT_FALSE(ran->error.empty());
   ASSERT_FALSE(ran->journalPath.empty()) << "a failed run keeps its journal";
-  EXPECT_GE(ran->journalRows, 39);
+  // Every row kept is in the journal (38 of them); a backend may also
+  // record the row that failed, which undo then finds unchanged.
+  EXPECT_GE(ran->journalRows, 38);
   const auto after = rows(m_table, "id, body");
   EXPECT_EQ(after.at(37)[1], Cell("w38"));
   EXPECT_EQ(after.at(39)[1], Cell("v40"));
@@ -355,6 +361,118 @@ TEST(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
     check->moveFirst();
     EXPECT_EQ(check->value(0).text, "k-old|x old") << query;
   }
+  fs::remove_all(dir);
+}
+
+// The journal keeps each value in the form the run read it as text, numbers
+// included, NULL as NULL, and only the rows written: a row the filter leaves
+// as it was has no record.
+TEST(JournalUndoSqliteTest, TheJournalKeepsTheValuesAsTheRunReadThem) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-forms-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
+  std::ofstream(dir / "db.sqlite");
+  {
+    auto db = db::connect(source);
+    db->execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v)");
+    db->execute(
+        "INSERT INTO t VALUES (1, 7), (2, 2.5), (3, 'a7'), (4, NULL), (5, 'same'), "
+        "(6, 0.1), (7, -12345678901)");
+  }
+  const auto filter = (dir / "f.fll").string();
+  std::ofstream(filter) << "replace \"7\" \"70\"\nreplace \"5\" \"50\"\nreplace \"1\" \"10\"\n";
+  TSettings settings;
+  settings.dataSource = source;
+  settings.query = "select * from t";
+  settings.columnNames = {"id", "v"};
+  settings.columnFilters = {"", filter};
+  RunOptions options;
+  options.journal = true;
+  options.journalPath = (dir / "run.journal").string();
+  auto ran = std::make_shared<Outcome>();
+  TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+  ASSERT_TRUE(ran->finished) << ran->error;
+  EXPECT_EQ(ran->journalRows, 6);
+
+  journal::JournalReader reader(options.journalPath);
+  const std::pair<Cell, Cell> expected[] = {{"7", "70"},     {"2.5", "2.50"},
+                                            {"a7", "a70"},   {std::nullopt, ""},
+                                            {"0.1", "0.10"}, {"-12345678901", "-102345067089010"}};
+  const char* keys[] = {"1", "2", "3", "4", "6", "7"};
+  for (std::size_t i = 0; i < std::size(keys); ++i) {
+    SCOPED_TRACE(keys[i]);
+    journal::JournalReader::Row row;
+    ASSERT_TRUE(reader.take({keys[i]}, row));
+    ASSERT_EQ(row.changes.size(), 1u);
+    EXPECT_EQ(row.changes[0].ordinal, 1);
+    EXPECT_EQ(row.changes[0].oldValue, expected[i].first);
+    EXPECT_EQ(row.changes[0].newValue, expected[i].second);
+  }
+  EXPECT_TRUE(reader.untaken().empty());
+  fs::remove_all(dir);
+}
+
+// A journal that cannot be written (here: the process may not make files
+// that large) ends the run with that error, and no row is committed that the
+// journal does not hold. The run is made in a child process, whose limit
+// spares the database and its own journal but not the undo journal.
+TEST(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothingWithoutIt) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-limit-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
+  std::ofstream(dir / "db.sqlite");
+  {
+    auto db = db::connect(source);
+    db->execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+    db->execute(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+        "INSERT INTO t SELECT i, 'old ' || i FROM n");
+  }
+  const auto filter = (dir / "f.fll").string();
+  std::ofstream(filter) << "replace \"old\" \"new\"\n";
+  const fs::path journalPath = dir / "run.journal";
+  const fs::path errorPath = dir / "error.txt";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The database is about 1 MB, the journal of its rows about 1.7 MB.
+    const rlimit limit{1400 << 10, 1400 << 10};
+    ::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    TSettings settings;
+    settings.dataSource = source;
+    settings.query = "select * from t";
+    settings.columnNames = {"id", "v"};
+    settings.columnFilters = {"", filter};
+    RunOptions options;
+    options.journal = true;
+    options.journalPath = journalPath.string();
+    auto ran = std::make_shared<Outcome>();
+    TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+    std::ofstream(errorPath) << ran->error;
+    ::_exit(ran->finished ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  std::ifstream in(errorPath);
+  const std::string error((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_THAT(error, HasSubstr("Cannot write the undo journal " + journalPath.string()));
+  EXPECT_THAT(error, HasSubstr("File too large"));
+  // Every row the run kept is in the journal.
+  journal::JournalReader reader(journalPath.string());
+  auto db = db::connect(source);
+  auto changed = db->open("SELECT id FROM t WHERE v LIKE 'new%'", {});
+  long long kept = 0;
+  for (changed->moveFirst(); !changed->eof(); changed->moveNext()) {
+    journal::JournalReader::Row row;
+    EXPECT_TRUE(reader.take({readFieldText(*changed, 0)}, row));
+    ++kept;
+  }
+  changed->close();
+  EXPECT_LT(kept, 40000);
   fs::remove_all(dir);
 }
 

@@ -106,7 +106,8 @@ RunJournal::RunJournal(RunJournal&& other) noexcept
       m_tableWritten(other.m_tableWritten),
       m_whyNoUndo(std::move(other.m_whyNoUndo)),
       m_rows(other.m_rows),
-      m_keyFields(std::move(other.m_keyFields)) {}
+      m_keyFields(std::move(other.m_keyFields)),
+      m_keyWritable(other.m_keyWritable) {}
 
 RunJournal::~RunJournal() {
   if (m_fd < 0) return;
@@ -160,6 +161,21 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
     for (int i = 0; i < fields; ++i)
       if (equalsIgnoringAsciiCase(columns[static_cast<std::size_t>(i)], where.keyColumns[k]))
         m_keyFields[k] = i;
+  m_keyWritable = std::any_of(m_keyFields.begin(), m_keyFields.end(), [](int f) { return f >= 0; });
+}
+
+bool RunJournal::follow(db::RecordSet& recordSet) {
+  if (!m_whyNoUndo.empty() || !recordSet.reportWrittenRows(this)) return false;
+  if (!m_tableWritten) {
+    db::RowLocation& where = m_scratch;
+    if (!recordSet.locateRow(where)) {
+      // Recorded row by row: the first row's record says why it cannot be.
+      recordSet.reportWrittenRows(nullptr);
+      return false;
+    }
+    writeTable(recordSet, where);
+  }
+  return true;
 }
 
 void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChange> changes) {
@@ -178,32 +194,59 @@ void RunJournal::recordRow(db::RecordSet& recordSet, std::span<const ColumnChang
     return;
   }
   if (!m_tableWritten) writeTable(recordSet, where);
+  m_keyViews.assign(where.keyValues.begin(), where.keyValues.end());
+  m_fields.resize(changes.size());
+  for (std::size_t i = 0; i < changes.size(); ++i)
+    m_fields[i] = db::WrittenField{changes[i].ordinal, changes[i].oldValue, changes[i].newValue};
+  writeRow(m_keyViews, m_fields);
+  if (m_used >= kBufferLimit) writeOut();
+}
+
+void RunJournal::rowWritten(std::span<const std::string_view> key,
+                            std::span<const db::WrittenField> fields) noexcept {
+  // A record set cannot stop for an error here: the records stay in the
+  // buffer, and the commit that needs them tries again (makeDurable) and
+  // fails with the error if it lasts. A row that could not even be buffered
+  // fails every commit from now on.
+  try {
+    writeRow(key, fields);
+  } catch (...) {
+    m_rowLost = true;
+    return;
+  }
+  if (!m_writeFailed && m_used >= kBufferLimit) m_writeFailed = tryWriteOut() != 0;
+}
+
+void RunJournal::writeRow(std::span<const std::string_view> key,
+                          std::span<const db::WrittenField> fields) {
   // A row whose key the run wrote is found again by its new key.
-  for (std::size_t k = 0; k < m_keyFields.size() && k < where.keyValues.size(); ++k) {
-    if (m_keyFields[k] < 0) continue;
-    for (const ColumnChange& change : changes)
-      if (change.ordinal == m_keyFields[k] && change.newValue)
-        where.keyValues[k] = *change.newValue;
+  if (m_keyWritable) {
+    if (key.data() != m_keyViews.data()) m_keyViews.assign(key.begin(), key.end());
+    for (std::size_t k = 0; k < m_keyFields.size() && k < m_keyViews.size(); ++k) {
+      if (m_keyFields[k] < 0) continue;
+      for (const db::WrittenField& field : fields)
+        if (field.ordinal == m_keyFields[k] && field.newValue) m_keyViews[k] = *field.newValue;
+    }
+    key = m_keyViews;
   }
   // Written in one pass into room made for the longest form of the record.
   std::size_t room = 2 + 2 * kFieldRoom;
-  for (const std::string& value : where.keyValues) room += kFieldRoom + value.size();
-  for (const ColumnChange& change : changes)
-    room += 4 * kFieldRoom + (change.oldValue ? change.oldValue->size() : 0) +
-            (change.newValue ? change.newValue->size() : 0);
+  for (const std::string_view value : key) room += kFieldRoom + value.size();
+  for (const db::WrittenField& field : fields)
+    room += 4 * kFieldRoom + (field.oldValue ? field.oldValue->size() : 0) +
+            (field.newValue ? field.newValue->size() : 0);
   char* out = makeRoom(room);
   *out++ = 'R';
-  for (const std::string& value : where.keyValues) out = writeField(out, value);
-  out = writeNumberField(out, static_cast<long long>(changes.size()));
-  for (const ColumnChange& change : changes) {
-    out = writeNumberField(out, change.ordinal);
-    out = writeField(out, change.oldValue);
-    out = writeField(out, change.newValue);
+  for (const std::string_view value : key) out = writeField(out, value);
+  out = writeNumberField(out, static_cast<long long>(fields.size()));
+  for (const db::WrittenField& field : fields) {
+    out = writeNumberField(out, field.ordinal);
+    out = writeField(out, field.oldValue);
+    out = writeField(out, field.newValue);
   }
   *out++ = '\n';
   m_used = static_cast<std::size_t>(out - m_buffer.data());
   ++m_rows;
-  if (m_used >= kBufferLimit) writeOut();
 }
 
 char* RunJournal::makeRoom(std::size_t room) {
@@ -218,15 +261,21 @@ void RunJournal::append(std::string_view record) {
 }
 
 void RunJournal::writeOut() {
+  if (const int error = tryWriteOut()) fail(error);
+}
+
+int RunJournal::tryWriteOut() noexcept {
   std::size_t done = 0;
   while (done < m_used) {
     const ssize_t wrote = ::write(m_fd, m_buffer.data() + done, m_used - done);
     if (wrote < 0) {
       if (errno == EINTR) continue;
+      // What was not written stays for the next try.
       const int error = errno;
-      m_buffer.erase(0, done);
+      std::memmove(m_buffer.data(), m_buffer.data() + done, m_used - done);
       m_used -= done;
-      fail(error);
+      m_written += static_cast<long long>(done);
+      return error;
     }
     done += static_cast<std::size_t>(wrote);
   }
@@ -236,10 +285,15 @@ void RunJournal::writeOut() {
                     SYNC_FILE_RANGE_WRITE);
   m_written += static_cast<long long>(done);
   m_used = 0;
+  return 0;
 }
 
 void RunJournal::makeDurable() {
   if (m_fd < 0) return;
+  if (m_rowLost)
+    throw Error("Cannot write the undo journal " + m_path + ": out of memory for a row's record");
+  // A write that failed while a record set told of its rows is tried again.
+  m_writeFailed = false;
   writeOut();
   if (::fdatasync(m_fd) != 0) fail(errno);
 }

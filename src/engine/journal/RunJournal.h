@@ -28,7 +28,7 @@ struct ColumnChange {
 // holds the connection string.
 //
 // Threading: used by one thread at a time (the run's worker).
-class RunJournal {
+class RunJournal : public db::WrittenRowSink {
  public:
   // Creates the journal at `path`; an existing file is an error.
   RunJournal(const std::string& path, const std::string& connectionString,
@@ -42,7 +42,7 @@ class RunJournal {
   RunJournal(RunJournal&& other) noexcept;
   RunJournal& operator=(RunJournal&&) = delete;
   RunJournal(const RunJournal&) = delete;
-  ~RunJournal();
+  ~RunJournal() override;
 
   const std::string& path() const { return m_path; }
   // Rows recorded so far.
@@ -51,8 +51,15 @@ class RunJournal {
   // empty otherwise. Such rows are not recorded.
   const std::string& whyNoUndo() const { return m_whyNoUndo; }
 
+  // Has `recordSet`, standing on its first row, tell the journal of each
+  // row it writes (rowWritten), where it can: true then, and the caller
+  // records no row itself; false when the caller must (recordRow).
+  bool follow(db::RecordSet& recordSet);
   // Records the current row of `recordSet`, whose `changes` were just set.
   void recordRow(db::RecordSet& recordSet, std::span<const ColumnChange> changes);
+  // A row written, told by the record set followed.
+  void rowWritten(std::span<const std::string_view> key,
+                  std::span<const db::WrittenField> fields) noexcept override;
   // Writes what is buffered and syncs it to disk. Throws rowsmith::Error.
   void makeDurable();
   // Records the run's last status and makes everything durable.
@@ -67,7 +74,12 @@ class RunJournal {
   // `room` bytes of it.
   char* makeRoom(std::size_t room);
   void append(std::string_view record);
+  // Writes a row's record into the buffer.
+  void writeRow(std::span<const std::string_view> key, std::span<const db::WrittenField> fields);
   void writeOut();
+  // writeOut() that gives back errno instead of raising it (0 when done);
+  // what was not written stays in the buffer.
+  int tryWriteOut() noexcept;
   [[noreturn]] void fail(int error) const;
 
   int m_fd = -1;
@@ -83,8 +95,17 @@ class RunJournal {
   long long m_rows = 0;
   // For each key column, the field that writes to it, or -1.
   std::vector<int> m_keyFields;
+  // Whether a field writes to a column of the key (m_keyFields).
+  bool m_keyWritable = false;
   // The current row's place; its strings are reused from row to row.
   db::RowLocation m_scratch;
+  // A row's key and fields as writeRow takes them.
+  std::vector<std::string_view> m_keyViews;
+  std::vector<db::WrittenField> m_fields;
+  // A write of the buffer failed while a record set told of its rows.
+  bool m_writeFailed = false;
+  // A row told of could not be buffered: nothing may be committed any more.
+  bool m_rowLost = false;
 };
 
 }  // namespace rowsmith::journal

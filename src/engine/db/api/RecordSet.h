@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,26 @@ struct RowLocation {
   std::string table;
   std::vector<std::string> keyColumns;
   std::vector<std::string> keyValues;
+};
+
+// One field of a row written, as an undo journal keeps it: its text before
+// and after the write (std::nullopt for NULL), in the form viewFieldText
+// gives (numbers in std::to_chars form).
+struct WrittenField {
+  int ordinal = 0;
+  std::optional<std::string_view> oldValue;
+  std::optional<std::string_view> newValue;
+};
+
+// Told of the rows a record set writes (RecordSet::reportWrittenRows).
+class WrittenRowSink {
+ public:
+  virtual ~WrittenRowSink() = default;
+  // A row written: its key values as locateRow gives them for the row as it
+  // was read, and its written fields. The views last for the call only.
+  // Must not throw: a sink that fails keeps its error for later.
+  virtual void rowWritten(std::span<const std::string_view> key,
+                          std::span<const WrittenField> fields) noexcept = 0;
 };
 
 // An open result of one statement, positioned on one row at a time.
@@ -76,6 +97,15 @@ class RecordSet {
   // is committed: the open group is rolled back and the error is raised as
   // a failed commit's.
   virtual void setBeforeCommit(std::function<void()> hook) { (void)hook; }
+  // Asks the record set to tell `sink` of every row it writes from now on,
+  // as it writes it and before the commit that keeps it (or to stop, for
+  // nullptr); true when it will, and the caller need not record each row
+  // itself. Rows it tells of may still be rolled back. Backends that cannot
+  // return false.
+  virtual bool reportWrittenRows(WrittenRowSink* sink) {
+    (void)sink;
+    return false;
+  }
   // How many of the rows written so far (a row counts once, however many of
   // its fields were set) the database has committed; rows moved past but
   // not yet applied are not among them. -1 when the record set does not

@@ -5,6 +5,7 @@
 
 #include "common/Error.h"
 #include "engine/db/sqlite/SqliteError.h"
+#include "engine/db/sqlite/SqliteValueText.h"
 
 namespace rowsmith::db {
 
@@ -85,9 +86,11 @@ int SqliteChunkWriter::maskId(const SqliteFieldFlags& changed) {
   }
   m_lastMask = m_masks.size();
   m_masks.push_back(changed);
-  int count = 0;
-  for (bool field : changed) count += field ? 1 : 0;
-  m_maskColumns.push_back(count);
+  std::vector<int> fields;
+  for (std::size_t i = 0; i < changed.size(); ++i)
+    if (changed[i]) fields.push_back(static_cast<int>(i));
+  m_maskColumns.push_back(static_cast<int>(fields.size()));
+  m_maskFields.push_back(std::move(fields));
   return static_cast<int>(m_masks.size() - 1);
 }
 
@@ -210,6 +213,8 @@ void SqliteChunkWriter::apply() {
     run(m_release, "RELEASE rowsmith_chunk", tableContext("Updating table"));
     m_group.rowsWritten(rows(), keyText(m_rows.back()));
     m_wroteRows = true;
+    if (m_sink != nullptr)
+      for (const Row& row : m_rows) report(row);
     discard();
     return;
   }
@@ -248,6 +253,7 @@ void SqliteChunkWriter::replay() {
     for (const Row& row : rows) {
       writeRow(row);
       m_wroteRows = true;
+      report(row);
       m_group.rowWritten(keyText(row));
     }
   } catch (const Error&) {
@@ -358,6 +364,37 @@ void SqliteChunkWriter::newValue(sqlite3_context* context, int, sqlite3_value** 
   }
   writer->m_new.result(context,
                        row->firstOld + static_cast<std::size_t>(sqlite3_value_int(values[0])));
+}
+
+void SqliteChunkWriter::report(const Row& row) {
+  if (m_sink == nullptr) return;
+  const std::size_t keyParts = m_shape.key().size();
+  m_keyText.resize(keyParts);
+  m_keyViews.resize(keyParts);
+  for (std::size_t k = 0; k < keyParts; ++k) {
+    const std::size_t cell = row.firstKey + k;
+    const int type = m_keys.type(cell);
+    m_keyViews[k] = sqliteKeyText(
+        type, m_keys.integer(cell), m_keys.real(cell),
+        type == SQLITE_TEXT || type == SQLITE_BLOB ? m_keys.bytes(cell) : std::string_view(),
+        m_keyText[k]);
+  }
+  const std::vector<int>& ordinals = m_maskFields[static_cast<std::size_t>(row.mask)];
+  m_fields.resize(ordinals.size());
+  m_fieldText.resize(ordinals.size());
+  for (std::size_t i = 0; i < ordinals.size(); ++i) {
+    const std::size_t cell = row.firstOld + i;
+    const int type = m_old.type(cell);
+    WrittenField& field = m_fields[i];
+    field.ordinal = ordinals[i];
+    field.oldValue = sqliteFieldText(
+        type, m_old.integer(cell), m_old.real(cell),
+        type == SQLITE_TEXT || type == SQLITE_BLOB ? m_old.bytes(cell) : std::string_view(),
+        m_fieldText[i]);
+    field.newValue =
+        m_new.type(cell) == SQLITE_NULL ? std::nullopt : std::optional(m_new.bytes(cell));
+  }
+  m_sink->rowWritten(m_keyViews, m_fields);
 }
 
 std::string SqliteChunkWriter::keyText(const Row& row) const {

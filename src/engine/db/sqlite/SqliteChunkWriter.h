@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/db/api/CommitGroup.h"
+#include "engine/db/api/RecordSet.h"
 #include "engine/db/sqlite/SqliteCells.h"
 #include "engine/db/sqlite/SqliteChunkReader.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
@@ -64,6 +65,9 @@ class SqliteChunkWriter {
   void discard();
   // Whether any row has been written.
   bool wroteRows() const { return m_wroteRows; }
+  // Tells `sink` (when not null) of each row as it is written, in the order
+  // the rows were buffered.
+  void reportTo(WrittenRowSink* sink) { m_sink = sink; }
 
  private:
   struct Row {
@@ -84,6 +88,8 @@ class SqliteChunkWriter {
   SqliteStatement& rowStatement(int mask);
   void replay();
   void writeRow(const Row& row);
+  // Tells the sink of a row written.
+  void report(const Row& row);
   std::string keyText(const Row& row) const;
   std::string tableContext(const std::string& operation) const;
   void exec(const char* sql, const std::string& context);
@@ -104,8 +110,9 @@ class SqliteChunkWriter {
   std::string m_newName;
   std::string m_range;
   std::vector<SqliteFieldFlags> m_masks;
-  std::vector<int> m_maskColumns;  // changed fields per mask
-  std::size_t m_lastMask = 0;      // the mask of the row buffered last
+  std::vector<int> m_maskColumns;              // changed fields per mask
+  std::vector<std::vector<int>> m_maskFields;  // their ordinals
+  std::size_t m_lastMask = 0;                  // the mask of the row buffered last
   std::map<int, SqliteStatement> m_chunkStatements;
   std::map<int, SqliteStatement> m_keyRangeStatements;
   std::map<int, SqliteStatement> m_rowStatements;
@@ -121,6 +128,12 @@ class SqliteChunkWriter {
   std::string m_probe;
   std::size_t m_lastFound = 0;  // the row found last
   bool m_wroteRows = false;
+  WrittenRowSink* m_sink = nullptr;
+  // What report() hands the sink, kept from row to row.
+  std::vector<std::string> m_keyText;
+  std::vector<std::string_view> m_keyViews;
+  std::vector<std::string> m_fieldText;
+  std::vector<WrittenField> m_fields;
 };
 
 }  // namespace rowsmith::db

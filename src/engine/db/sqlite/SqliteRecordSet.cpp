@@ -14,6 +14,7 @@
 #include "common/Error.h"
 #include "engine/db/sqlite/SqliteError.h"
 #include "engine/db/sqlite/SqliteTableRead.h"
+#include "engine/db/sqlite/SqliteValueText.h"
 
 namespace rowsmith::db {
 
@@ -339,27 +340,14 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
 void SqliteRecordSet::cellText(int column, std::string& out) const {
   if (m_inChunks) {
     const int type = m_chunks.type(column);
-    switch (type) {
-      case SQLITE_NULL:
-        out.clear();
-        return;
-      case SQLITE_INTEGER: {
-        char digits[24];
-        const auto end =
-            std::to_chars(digits, digits + sizeof digits, m_chunks.integer(column)).ptr;
-        out.assign(digits, end);
-        return;
-      }
-      case SQLITE_FLOAT: {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", m_chunks.real(column));
-        out.assign(text);
-        return;
-      }
-      default:
-        out.assign(m_chunks.bytes(column, type));
-        return;
-    }
+    const bool number = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+    const std::string_view text = sqliteKeyText(
+        type, type == SQLITE_INTEGER ? m_chunks.integer(column) : 0,
+        type == SQLITE_FLOAT ? m_chunks.real(column) : 0.0,
+        number || type == SQLITE_NULL ? std::string_view() : m_chunks.bytes(column, type),
+        m_keyScratch);
+    out.assign(text);
+    return;
   }
   sqlite3_stmt* s = m_source.get();
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
@@ -394,8 +382,16 @@ void SqliteRecordSet::createSnapshotTable() {
   execute(sql + ")", "Preparing to write table " + m_shape.table());
 }
 
+bool SqliteRecordSet::reportWrittenRows(WrittenRowSink* sink) {
+  if (!m_shape.updatable()) return false;
+  m_sink = sink;
+  if (m_writer) m_writer->reportTo(sink);
+  return true;
+}
+
 void SqliteRecordSet::startWriting() {
   m_writer = std::make_unique<SqliteChunkWriter>(m_database, m_shape, m_group);
+  m_writer->reportTo(m_sink);
   if (m_onSnapshot) {
     // The rows after the row in hand were read before the write lock was
     // taken: they are read again under it, so that no change another

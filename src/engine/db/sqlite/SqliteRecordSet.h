@@ -89,6 +89,8 @@ class SqliteRecordSet : public RecordSet {
     m_group.setBeforeCommit(std::move(hook));
   }
   long long rowsKept() const override { return m_group.keptRows(); }
+  // The rows are told of as each chunk is applied (SqliteChunkWriter).
+  bool reportWrittenRows(WrittenRowSink* sink) override;
 
  private:
   int statementColumn(int ordinal) const {
@@ -162,10 +164,13 @@ class SqliteRecordSet : public RecordSet {
   long long m_rowsApplied = 0;
   CommitGroup m_group;
   std::unique_ptr<SqliteChunkWriter> m_writer;
+  WrittenRowSink* m_sink = nullptr;
   SqliteFileIdentity m_file;
   bool m_wroteRows = false;
   // The table as SQL names it, for locateRow.
   std::string m_quotedTable;
+  // Numbers written as text for cellText.
+  mutable std::string m_keyScratch;
 };
 
 }  // namespace rowsmith::db
