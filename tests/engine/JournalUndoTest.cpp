@@ -322,80 +322,92 @@ TEST_P(JournalUndoTest, NoRowIsCommittedBeforeTheJournalHasItAndAFailingJournalS
 INSTANTIATE_TEST_SUITE_P(Backends, JournalUndoTest, ::testing::ValuesIn(kBackends),
                          [](const auto& suite) { return suite.param.name; });
 
-TEST(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-rowid-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
-  std::ofstream(dir / "db.sqlite");
-  {
-    auto db = db::connect(source);
-    db->execute("CREATE TABLE t (code TEXT PRIMARY KEY, body TEXT)");
-    db->execute("INSERT INTO t VALUES ('k-old', 'x old'), ('m', 'old y')");
+// The SQLite-only cases: a scratch folder with an empty database file.
+class JournalUndoSqliteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("rowsmith-journal-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(m_dir);
+    m_source = "Provider=SQLite;Data Source=" + (m_dir / "db.sqlite").string();
+    std::ofstream(m_dir / "db.sqlite");
   }
-  const auto filter = (dir / "f.fll").string();
-  std::ofstream(filter) << "replace \"old\" \"new\"\n";
-  for (const std::string query : {"SELECT body FROM t", "SELECT code, body FROM t"}) {
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  void execute(const std::string& sql) { db::connect(m_source)->execute(sql); }
+  // A filter file of `text`.
+  std::string filter(const std::string& text) {
+    const std::string path = (m_dir / "f.fll").string();
+    std::ofstream(path) << text;
+    return path;
+  }
+  TSettings job(const std::string& query, std::vector<std::string> columns,
+                std::vector<std::string> filters) const {
     TSettings settings;
-    settings.dataSource = source;
+    settings.dataSource = m_source;
     settings.query = query;
-    settings.columnNames = query == "SELECT body FROM t" ? std::vector<std::string>{"body"}
-                                                         : std::vector<std::string>{"code", "body"};
-    settings.columnFilters.assign(settings.columnNames.size(), filter);
+    settings.columnNames = std::move(columns);
+    settings.columnFilters = std::move(filters);
+    return settings;
+  }
+  // Runs `settings` with its journal at `journal`.
+  static std::shared_ptr<Outcome> run(const TSettings& settings, const std::string& journal) {
     RunOptions options;
     options.journal = true;
-    options.journalPath = (dir / (std::to_string(query.size()) + ".journal")).string();
+    options.journalPath = journal;
     auto ran = std::make_shared<Outcome>();
     TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+    return ran;
+  }
+
+  fs::path m_dir;
+  std::string m_source;
+};
+
+TEST_F(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
+  execute("CREATE TABLE t (code TEXT PRIMARY KEY, body TEXT)");
+  execute("INSERT INTO t VALUES ('k-old', 'x old'), ('m', 'old y')");
+  const auto replace = filter("replace \"old\" \"new\"\n");
+  for (const std::string query : {"SELECT body FROM t", "SELECT code, body FROM t"}) {
+    const auto columns = query == "SELECT body FROM t" ? std::vector<std::string>{"body"}
+                                                       : std::vector<std::string>{"code", "body"};
+    const std::string journal = (m_dir / (std::to_string(query.size()) + ".journal")).string();
+    const auto ran =
+        run(job(query, columns, std::vector<std::string>(columns.size(), replace)), journal);
     ASSERT_TRUE(ran->finished) << ran->error;
     ASSERT_EQ(ran->journalRows, 2);
 
     RunOptions back;
-    back.undo = std::make_shared<JournalUndo>(options.journalPath, JournalUndo::Options{});
+    back.undo = std::make_shared<JournalUndo>(journal, JournalUndo::Options{});
     auto undone = std::make_shared<Outcome>();
     TDataThread::create(back.undo->undoSettings(), undone, {}, back)->waitFor();
     ASSERT_TRUE(undone->finished) << query << ": " << undone->error;
     EXPECT_THAT(undone->notices, Contains("2 rows put back as they were before the run.")) << query;
-    auto db = db::connect(source);
+    auto db = db::connect(m_source);
     auto check = db->open("SELECT code || '|' || body FROM t ORDER BY code", {});
     check->moveFirst();
     EXPECT_EQ(check->value(0).text, "k-old|x old") << query;
   }
-  fs::remove_all(dir);
 }
 
 // The journal keeps each value in the form the run read it as text, numbers
 // included, NULL as NULL, and only the rows written: a row the filter leaves
 // as it was has no record.
-TEST(JournalUndoSqliteTest, TheJournalKeepsTheValuesAsTheRunReadThem) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-forms-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
-  std::ofstream(dir / "db.sqlite");
-  {
-    auto db = db::connect(source);
-    db->execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v)");
-    db->execute(
-        "INSERT INTO t VALUES (1, 7), (2, 2.5), (3, 'a7'), (4, NULL), (5, 'same'), "
-        "(6, 0.1), (7, -12345678901)");
-  }
-  const auto filter = (dir / "f.fll").string();
-  std::ofstream(filter) << "replace \"7\" \"70\"\nreplace \"5\" \"50\"\nreplace \"1\" \"10\"\n";
-  TSettings settings;
-  settings.dataSource = source;
-  settings.query = "select * from t";
-  settings.columnNames = {"id", "v"};
-  settings.columnFilters = {"", filter};
-  RunOptions options;
-  options.journal = true;
-  options.journalPath = (dir / "run.journal").string();
-  auto ran = std::make_shared<Outcome>();
-  TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+TEST_F(JournalUndoSqliteTest, TheJournalKeepsTheValuesAsTheRunReadThem) {
+  execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v)");
+  execute(
+      "INSERT INTO t VALUES (1, 7), (2, 2.5), (3, 'a7'), (4, NULL), (5, 'same'), "
+      "(6, 0.1), (7, -12345678901)");
+  const std::string journal = (m_dir / "run.journal").string();
+  const auto ran =
+      run(job("select * from t", {"id", "v"},
+              {"", filter("replace \"7\" \"70\"\nreplace \"5\" \"50\"\nreplace \"1\" \"10\"\n")}),
+          journal);
   ASSERT_TRUE(ran->finished) << ran->error;
   EXPECT_EQ(ran->journalRows, 6);
 
-  journal::JournalReader reader(options.journalPath);
+  journal::JournalReader reader(journal);
   const std::pair<Cell, Cell> expected[] = {{"7", "70"},     {"2.5", "2.50"},
                                             {"a7", "a70"},   {std::nullopt, ""},
                                             {"0.1", "0.10"}, {"-12345678901", "-102345067089010"}};
@@ -410,30 +422,21 @@ TEST(JournalUndoSqliteTest, TheJournalKeepsTheValuesAsTheRunReadThem) {
     EXPECT_EQ(row.changes[0].newValue, expected[i].second);
   }
   EXPECT_TRUE(reader.untaken().empty());
-  fs::remove_all(dir);
 }
 
 // A journal that cannot be written (here: the process may not make files
 // that large) ends the run with that error, and no row is committed that the
 // journal does not hold. The run is made in a child process, whose limit
 // spares the database and its own journal but not the undo journal.
-TEST(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothingWithoutIt) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-limit-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::string source = "Provider=SQLite;Data Source=" + (dir / "db.sqlite").string();
-  std::ofstream(dir / "db.sqlite");
-  {
-    auto db = db::connect(source);
-    db->execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
-    db->execute(
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
-        "INSERT INTO t SELECT i, 'old ' || i FROM n");
-  }
-  const auto filter = (dir / "f.fll").string();
-  std::ofstream(filter) << "replace \"old\" \"new\"\n";
-  const fs::path journalPath = dir / "run.journal";
-  const fs::path errorPath = dir / "error.txt";
+TEST_F(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothingWithoutIt) {
+  execute("CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)");
+  execute(
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+      "INSERT INTO t SELECT i, 'old ' || i FROM n");
+  const TSettings settings =
+      job("select * from t", {"id", "v"}, {"", filter("replace \"old\" \"new\"\n")});
+  const std::string journal = (m_dir / "run.journal").string();
+  const fs::path errorPath = m_dir / "error.txt";
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -441,16 +444,7 @@ TEST(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothi
     const rlimit limit{1400 << 10, 1400 << 10};
     ::signal(SIGXFSZ, SIG_IGN);
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-    TSettings settings;
-    settings.dataSource = source;
-    settings.query = "select * from t";
-    settings.columnNames = {"id", "v"};
-    settings.columnFilters = {"", filter};
-    RunOptions options;
-    options.journal = true;
-    options.journalPath = journalPath.string();
-    auto ran = std::make_shared<Outcome>();
-    TDataThread::create(std::make_unique<TSettings>(settings), ran, {}, options)->waitFor();
+    const auto ran = run(settings, journal);
     std::ofstream(errorPath) << ran->error;
     ::_exit(ran->finished ? 0 : 1);
   }
@@ -459,11 +453,11 @@ TEST(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothi
   ASSERT_TRUE(WIFEXITED(status));
   std::ifstream in(errorPath);
   const std::string error((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_THAT(error, HasSubstr("Cannot write the undo journal " + journalPath.string()));
+  EXPECT_THAT(error, HasSubstr("Cannot write the undo journal " + journal));
   EXPECT_THAT(error, HasSubstr("File too large"));
   // Every row the run kept is in the journal.
-  journal::JournalReader reader(journalPath.string());
-  auto db = db::connect(source);
+  journal::JournalReader reader(journal);
+  auto db = db::connect(m_source);
   auto changed = db->open("SELECT id FROM t WHERE v LIKE 'new%'", {});
   long long kept = 0;
   for (changed->moveFirst(); !changed->eof(); changed->moveNext()) {
@@ -473,7 +467,6 @@ TEST(JournalUndoSqliteTest, AJournalThatCannotBeWrittenEndsTheRunAndCommitsNothi
   }
   changed->close();
   EXPECT_LT(kept, 40000);
-  fs::remove_all(dir);
 }
 
 // Appends one journal record, as a run writes it, to a journal made by hand.
