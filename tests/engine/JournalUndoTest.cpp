@@ -514,6 +514,35 @@ TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
   fs::remove_all(dir);
 }
 
+// A field's length is written in decimal before its bytes, whatever the
+// number of digits; NULL and empty text stay apart.
+TEST(JournalFileTest, FieldsOfEveryLengthReadBackAsWritten) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("rowsmith-journal-lengths-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::string text(journal::kJournalHeader);
+  appendRecord(text, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  appendRecord(text, 'T', {"\"t\"", "1", "id", "2", "id", "body"});
+  const std::vector<Cell> values = {std::nullopt,           "",
+                                    std::string(9, 'a'),    std::string(10, 'b'),
+                                    std::string(99, 'c'),   std::string(100, 'd'),
+                                    std::string(12345, 'e')};
+  for (std::size_t i = 0; i < values.size(); ++i)
+    appendRecord(text, 'R',
+                 {std::to_string(i), "1", "1", values[i], values[values.size() - 1 - i]});
+  std::ofstream(dir / "lengths.journal") << text;
+  journal::JournalReader reader((dir / "lengths.journal").string());
+  ASSERT_EQ(reader.rows(), static_cast<long long>(values.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    SCOPED_TRACE(i);
+    journal::JournalReader::Row row;
+    ASSERT_TRUE(reader.take({std::to_string(i)}, row));
+    EXPECT_EQ(row.changes.at(0).oldValue, values[i]);
+    EXPECT_EQ(row.changes.at(0).newValue, values[values.size() - 1 - i]);
+  }
+  fs::remove_all(dir);
+}
+
 // Also when every key shares one hash, as two keys may by chance: the keys
 // read back from the file tell the rows apart.
 TEST(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {

@@ -13,7 +13,17 @@ char* writeField(char* out, std::optional<std::string_view> value) {
     *out = '~';
     return out + 1;
   }
-  out = std::to_chars(out, out + kFieldRoom, value->size()).ptr;
+  // Most values are shorter than a hundred bytes: their length is written
+  // without the general conversion.
+  const std::size_t size = value->size();
+  if (size < 10) {
+    *out++ = static_cast<char>('0' + size);
+  } else if (size < 100) {
+    *out++ = static_cast<char>('0' + size / 10);
+    *out++ = static_cast<char>('0' + size % 10);
+  } else {
+    out = std::to_chars(out, out + kFieldRoom, size).ptr;
+  }
   *out++ = ':';
   if (!value->empty()) std::memcpy(out, value->data(), value->size());
   return out + value->size();
