@@ -391,6 +391,30 @@ TEST_F(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
   }
 }
 
+// A key of real numbers is written the same way by the run and by the undo,
+// which reads its first rows before it writes.
+TEST_F(JournalUndoSqliteTest, RowsWithARealNumberKeyAreFoundAgain) {
+  execute("CREATE TABLE t (k REAL PRIMARY KEY, body TEXT)");
+  execute("INSERT INTO t VALUES (0.1, 'old a'), (2.5, 'old b'), (1e300, 'old c'), (-3.0, 'd')");
+  const std::string journal = (m_dir / "run.journal").string();
+  const auto ran = run(
+      job("select * from t", {"k", "body"}, {"", filter("replace \"old\" \"new\"\n")}), journal);
+  ASSERT_TRUE(ran->finished) << ran->error;
+  ASSERT_EQ(ran->journalRows, 3);
+
+  RunOptions back;
+  back.undo = std::make_shared<JournalUndo>(journal, JournalUndo::Options{});
+  auto undone = std::make_shared<Outcome>();
+  TDataThread::create(back.undo->undoSettings(), undone, {}, back)->waitFor();
+  ASSERT_TRUE(undone->finished) << undone->error;
+  EXPECT_THAT(undone->notices, Contains("3 rows put back as they were before the run."));
+  auto db = db::connect(m_source);
+  std::vector<std::string> bodies;
+  auto check = db->open("SELECT body FROM t ORDER BY k", {});
+  for (check->moveFirst(); !check->eof(); check->moveNext()) bodies.push_back(check->value(0).text);
+  EXPECT_EQ(bodies, (std::vector<std::string>{"d", "old a", "old b", "old c"}));
+}
+
 // The journal keeps each value in the form the run read it as text, numbers
 // included, NULL as NULL, and only the rows written: a row the filter leaves
 // as it was has no record.

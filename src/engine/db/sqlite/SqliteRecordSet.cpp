@@ -338,21 +338,32 @@ std::string SqliteRecordSet::baseColumnName(int ordinal) const {
 }
 
 void SqliteRecordSet::cellText(int column, std::string& out) const {
+  // The same text whether the row comes from a chunk or from the statement:
+  // a run and its undo read rows both ways, and find them by this text.
   if (m_inChunks) {
     const int type = m_chunks.type(column);
     const bool number = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-    const std::string_view text = sqliteKeyText(
+    out.assign(sqliteKeyText(
         type, type == SQLITE_INTEGER ? m_chunks.integer(column) : 0,
         type == SQLITE_FLOAT ? m_chunks.real(column) : 0.0,
         number || type == SQLITE_NULL ? std::string_view() : m_chunks.bytes(column, type),
-        m_keyScratch);
-    out.assign(text);
+        m_keyScratch));
     return;
   }
   sqlite3_stmt* s = m_source.get();
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
-  out.assign(text != nullptr ? text : "",
-             static_cast<std::size_t>(sqlite3_column_bytes(s, column)));
+  const int type = sqlite3_column_type(s, column);
+  std::string_view bytes;
+  if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+    const void* data = type == SQLITE_BLOB
+                           ? sqlite3_column_blob(s, column)
+                           : static_cast<const void*>(sqlite3_column_text(s, column));
+    if (data != nullptr)
+      bytes = std::string_view(static_cast<const char*>(data),
+                               static_cast<std::size_t>(sqlite3_column_bytes(s, column)));
+  }
+  out.assign(sqliteKeyText(type, type == SQLITE_INTEGER ? sqlite3_column_int64(s, column) : 0,
+                           type == SQLITE_FLOAT ? sqlite3_column_double(s, column) : 0.0, bytes,
+                           m_keyScratch));
 }
 
 void SqliteRecordSet::checkOrdinal(int ordinal) const {
