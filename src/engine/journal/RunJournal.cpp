@@ -106,8 +106,7 @@ RunJournal::RunJournal(RunJournal&& other) noexcept
       m_tableWritten(other.m_tableWritten),
       m_whyNoUndo(std::move(other.m_whyNoUndo)),
       m_rows(other.m_rows),
-      m_keyFields(std::move(other.m_keyFields)),
-      m_keyWritable(other.m_keyWritable) {}
+      m_keyFields(std::move(other.m_keyFields)) {}
 
 RunJournal::~RunJournal() {
   if (m_fd < 0) return;
@@ -161,7 +160,6 @@ void RunJournal::writeTable(db::RecordSet& recordSet, const db::RowLocation& whe
     for (int i = 0; i < fields; ++i)
       if (equalsIgnoringAsciiCase(columns[static_cast<std::size_t>(i)], where.keyColumns[k]))
         m_keyFields[k] = i;
-  m_keyWritable = std::any_of(m_keyFields.begin(), m_keyFields.end(), [](int f) { return f >= 0; });
 }
 
 bool RunJournal::follow(db::RecordSet& recordSet) {
@@ -219,15 +217,18 @@ void RunJournal::rowWritten(std::span<const std::string_view> key,
 
 void RunJournal::writeRow(std::span<const std::string_view> key,
                           std::span<const db::WrittenField> fields) {
-  // A row whose key the run wrote is found again by its new key.
-  if (m_keyWritable) {
-    if (key.data() != m_keyViews.data()) m_keyViews.assign(key.begin(), key.end());
-    for (std::size_t k = 0; k < m_keyFields.size() && k < m_keyViews.size(); ++k) {
-      if (m_keyFields[k] < 0) continue;
-      for (const db::WrittenField& field : fields)
-        if (field.ordinal == m_keyFields[k] && field.newValue) m_keyViews[k] = *field.newValue;
+  // A row whose key the run wrote is found again by its new key: the key is
+  // copied only then.
+  for (std::size_t k = 0; k < m_keyFields.size() && k < key.size(); ++k) {
+    if (m_keyFields[k] < 0) continue;
+    for (const db::WrittenField& field : fields) {
+      if (field.ordinal != m_keyFields[k] || !field.newValue) continue;
+      if (key.data() != m_keyViews.data()) {
+        m_keyViews.assign(key.begin(), key.end());
+        key = m_keyViews;
+      }
+      m_keyViews[k] = *field.newValue;
     }
-    key = m_keyViews;
   }
   // Written in one pass into room made for the longest form of the record.
   std::size_t room = 2 + 2 * kFieldRoom;

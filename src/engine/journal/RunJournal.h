@@ -95,8 +95,6 @@ class RunJournal : public db::WrittenRowSink {
   long long m_rows = 0;
   // For each key column, the field that writes to it, or -1.
   std::vector<int> m_keyFields;
-  // Whether a field writes to a column of the key (m_keyFields).
-  bool m_keyWritable = false;
   // The current row's place; its strings are reused from row to row.
   db::RowLocation m_scratch;
   // A row's key and fields as writeRow takes them.

@@ -89,7 +89,6 @@ int SqliteChunkWriter::maskId(const SqliteFieldFlags& changed) {
   std::vector<int> fields;
   for (std::size_t i = 0; i < changed.size(); ++i)
     if (changed[i]) fields.push_back(static_cast<int>(i));
-  m_maskColumns.push_back(static_cast<int>(fields.size()));
   m_maskFields.push_back(std::move(fields));
   return static_cast<int>(m_masks.size() - 1);
 }
@@ -266,7 +265,7 @@ void SqliteChunkWriter::replay() {
 void SqliteChunkWriter::writeRow(const Row& row) {
   SqliteStatement& update = rowStatement(row.mask);
   sqlite3_stmt* s = update.get();
-  const int fields = m_maskColumns[static_cast<std::size_t>(row.mask)];
+  const int fields = fieldsOf(row.mask);
   int parameter = 0;
   for (int i = 0; i < fields; ++i) m_new.bind(s, ++parameter, row.firstOld + i);
   for (std::size_t k = 0; k < m_shape.key().size(); ++k)
@@ -339,7 +338,7 @@ void SqliteChunkWriter::pick(sqlite3_context* context, int count, sqlite3_value*
     sqlite3_result_int(context, 0);
     return;
   }
-  const int fields = writer->m_maskColumns[static_cast<std::size_t>(row->mask)];
+  const int fields = writer->fieldsOf(row->mask);
   if (count != 1 + static_cast<int>(keyParts) + fields) {
     sqlite3_result_error(context, "wrong number of arguments", -1);
     return;

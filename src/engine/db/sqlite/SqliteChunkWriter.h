@@ -79,6 +79,10 @@ class SqliteChunkWriter {
   struct Functions;
 
   int maskId(const SqliteFieldFlags& changed);
+  // How many fields a mask changes.
+  int fieldsOf(int mask) const {
+    return static_cast<int>(m_maskFields[static_cast<std::size_t>(mask)].size());
+  }
   // The chunk's UPDATE for a set of changed fields; by a range of the key
   // (?1 to ?2) or by the range of positions.
   SqliteStatement& chunkStatement(int mask, bool byKey);
@@ -110,8 +114,7 @@ class SqliteChunkWriter {
   std::string m_newName;
   std::string m_range;
   std::vector<SqliteFieldFlags> m_masks;
-  std::vector<int> m_maskColumns;              // changed fields per mask
-  std::vector<std::vector<int>> m_maskFields;  // their ordinals
+  std::vector<std::vector<int>> m_maskFields;  // the changed fields' ordinals per mask
   std::size_t m_lastMask = 0;                  // the mask of the row buffered last
   std::map<int, SqliteStatement> m_chunkStatements;
   std::map<int, SqliteStatement> m_keyRangeStatements;
