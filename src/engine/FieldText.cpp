@@ -1,21 +1,10 @@
 #include "engine/FieldText.h"
 
-#include <charconv>
 #include <exception>
 
+#include "common/NumberText.h"
+
 namespace rowsmith {
-
-namespace {
-
-template <typename Number>
-std::string_view numberText(Number number, std::string& scratch) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-  scratch.assign(buffer, result.ptr);
-  return scratch;
-}
-
-}  // namespace
 
 bool viewFieldText(db::RecordSet& recordSet, int column, std::string& scratch,
                    std::string_view& text, bool& isNull) {

@@ -22,7 +22,7 @@ struct RowLocation {
 
 // One field of a row written, as an undo journal keeps it: its text before
 // and after the write (std::nullopt for NULL), in the form viewFieldText
-// gives (numbers in std::to_chars form).
+// gives (numbers by numberText).
 struct WrittenField {
   int ordinal = 0;
   std::optional<std::string_view> oldValue;

@@ -1,23 +1,10 @@
 #include "engine/db/sqlite/SqliteValueText.h"
 
-#include <charconv>
 #include <cstdio>
 
+#include "common/NumberText.h"
+
 namespace rowsmith::db {
-
-namespace {
-
-// Writes a number into `scratch`, which keeps its size (and so its buffer)
-// from call to call, and views it.
-template <typename Number>
-std::string_view numberText(Number number, std::string& scratch) {
-  if (scratch.size() < 32) scratch.resize(32);
-  char* begin = scratch.data();
-  const char* end = std::to_chars(begin, begin + scratch.size(), number).ptr;
-  return std::string_view(begin, static_cast<std::size_t>(end - begin));
-}
-
-}  // namespace
 
 std::string_view sqliteKeyText(int type, sqlite3_int64 integer, double real, std::string_view bytes,
                                std::string& scratch) {

@@ -21,8 +21,7 @@ std::string_view sqliteKeyText(int type, sqlite3_int64 integer, double real, std
                                std::string& scratch);
 
 // A field's value as the worker reads it as text (viewFieldText): NULL as
-// std::nullopt, numbers in std::to_chars form (the shortest that reads back
-// as the same number).
+// std::nullopt, numbers by numberText.
 std::optional<std::string_view> sqliteFieldText(int type, sqlite3_int64 integer, double real,
                                                 std::string_view bytes, std::string& scratch);
 
