@@ -52,9 +52,7 @@ JournalReader::JournalReader(const std::string& path, KeyHash keyHash)
       case 'R': {
         if (m_table.empty() || f.size() < m_keyColumns.size())
           throw Error("The undo journal " + path + " is damaged: a row before its table");
-        std::vector<std::string> key;
-        for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(f[k]));
-        m_index.push_back(Entry{m_keyHash(key), record.offset});
+        m_index.push_back(Entry{m_keyHash(keyIn(f)), record.offset});
         break;
       }
       case 'E':
@@ -106,8 +104,12 @@ std::vector<std::string> JournalReader::keyAt(long long offset) {
   const Record record = m_reader->readAt(offset);
   if (record.fields.size() < m_keyColumns.size())
     throw Error("The undo journal " + m_path + " is damaged: a row");
+  return keyIn(record.fields);
+}
+
+std::vector<std::string> JournalReader::keyIn(const std::vector<Field>& fields) const {
   std::vector<std::string> key;
-  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(record.fields[k]));
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) key.push_back(text(fields[k]));
   return key;
 }
 
@@ -115,8 +117,8 @@ JournalReader::Row JournalReader::rowFrom(const Record& record) const {
   Row row;
   const auto& f = record.fields;
   std::size_t at = m_keyColumns.size();
-  for (std::size_t k = 0; k < at; ++k) row.key.push_back(text(f[k]));
   if (at >= f.size()) throw Error("The undo journal " + m_path + " is damaged: a row");
+  row.key = keyIn(f);
   const long long count = fieldNumber(f[at++], m_path);
   for (long long i = 0; i < count; ++i) {
     if (at + 3 > f.size()) throw Error("The undo journal " + m_path + " is damaged: a row");

@@ -63,6 +63,8 @@ class JournalReader {
 
  private:
   Row rowFrom(const Record& record) const;
+  // The key of a row's record: its first fields, which it must hold.
+  std::vector<std::string> keyIn(const std::vector<Field>& fields) const;
   // The key of the row recorded at `offset`.
   std::vector<std::string> keyAt(long long offset);
   // Sorts the index and drops the later records of a key recorded twice.
