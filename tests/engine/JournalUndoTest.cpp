@@ -500,19 +500,41 @@ void appendRecord(std::string& text, char type, const std::vector<Cell>& fields)
   text += '\n';
 }
 
-TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-file-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+// Journals made by hand, in a scratch folder of the test's own.
+class JournalFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = fs::temp_directory_path() /
+            ("rowsmith-journal-file-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  // The start of a journal: its header and the run's record.
+  static std::string started() {
+    std::string text(journal::kJournalHeader);
+    appendRecord(text, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+    return text;
+  }
+  // Writes `text` to file `name` of the folder and gives its path.
+  std::string write(const std::string& name, const std::string& text) const {
+    const std::string path = (m_dir / name).string();
+    std::ofstream(path) << text;
+    return path;
+  }
+
+  fs::path m_dir;
+};
+
+TEST_F(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
   // What a run killed while it wrote its second row leaves.
-  std::string head(journal::kJournalHeader);
-  appendRecord(head, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+  std::string head = started();
   appendRecord(head, 'T', {"\"t\"", "1", "id", "2", "id", "body"});
   appendRecord(head, 'R', {"7", "1", "1", "a", std::nullopt});
   appendRecord(head, 'R', {"8", "1", "1", "b", "c"});
   head.resize(head.size() - 3);
-  std::ofstream(dir / "cut.journal") << head;
-  journal::JournalReader cut((dir / "cut.journal").string());
+  journal::JournalReader cut(write("cut.journal", head));
   EXPECT_EQ(cut.rows(), 1);
   EXPECT_EQ(cut.connectionString(), "conn");
   EXPECT_EQ(cut.endStatus(), "");
@@ -522,30 +544,24 @@ TEST(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
   EXPECT_EQ(row.changes[0].oldValue, Cell("a"));
   EXPECT_EQ(row.changes[0].newValue, std::nullopt);
 
-  std::ofstream(dir / "bad.journal") << "rowsmith-journal 1\nS4:conn3:job1:x\nRx:1\n";
+  const std::string bad = write("bad.journal", "rowsmith-journal 1\nS4:conn3:job1:x\nRx:1\n");
   EXPECT_THROW(
       {
         try {
-          journal::JournalReader bad((dir / "bad.journal").string());
+          journal::JournalReader reader(bad);
         } catch (const Error& e) {
           EXPECT_THAT(e.what(), HasSubstr("is damaged at byte 35"));
           throw;
         }
       },
       Error);
-  std::ofstream(dir / "job.rsm") << "[Settings]\n";
-  EXPECT_THROW(journal::JournalReader((dir / "job.rsm").string()), Error);
-  fs::remove_all(dir);
+  EXPECT_THROW(journal::JournalReader(write("job.rsm", "[Settings]\n")), Error);
 }
 
 // A field's length is written in decimal before its bytes, whatever the
 // number of digits; NULL and empty text stay apart.
-TEST(JournalFileTest, FieldsOfEveryLengthReadBackAsWritten) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-lengths-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  std::string text(journal::kJournalHeader);
-  appendRecord(text, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+TEST_F(JournalFileTest, FieldsOfEveryLengthReadBackAsWritten) {
+  std::string text = started();
   appendRecord(text, 'T', {"\"t\"", "1", "id", "2", "id", "body"});
   const std::vector<Cell> values = {std::nullopt,           "",
                                     std::string(9, 'a'),    std::string(10, 'b'),
@@ -554,8 +570,7 @@ TEST(JournalFileTest, FieldsOfEveryLengthReadBackAsWritten) {
   for (std::size_t i = 0; i < values.size(); ++i)
     appendRecord(text, 'R',
                  {std::to_string(i), "1", "1", values[i], values[values.size() - 1 - i]});
-  std::ofstream(dir / "lengths.journal") << text;
-  journal::JournalReader reader((dir / "lengths.journal").string());
+  journal::JournalReader reader(write("lengths.journal", text));
   ASSERT_EQ(reader.rows(), static_cast<long long>(values.size()));
   for (std::size_t i = 0; i < values.size(); ++i) {
     SCOPED_TRACE(i);
@@ -564,29 +579,24 @@ TEST(JournalFileTest, FieldsOfEveryLengthReadBackAsWritten) {
     EXPECT_EQ(row.changes.at(0).oldValue, values[i]);
     EXPECT_EQ(row.changes.at(0).newValue, values[values.size() - 1 - i]);
   }
-  fs::remove_all(dir);
 }
 
 // Also when every key shares one hash, as two keys may by chance: the keys
 // read back from the file tell the rows apart.
-TEST(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("rowsmith-journal-twice-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  std::string text(journal::kJournalHeader);
-  appendRecord(text, 'S', {"conn", "job", "2026-12-11T00:00:00Z"});
+TEST_F(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {
+  std::string text = started();
   appendRecord(text, 'T', {"\"t\"", "2", "a", "b", "3", "a", "b", "body"});
   appendRecord(text, 'R', {"1", "x", "1", "2", "first", "mid"});
   appendRecord(text, 'R', {"2", "x", "1", "2", "other", "o2"});
   appendRecord(text, 'R', {"1", "x", "1", "2", "mid", "last"});
   appendRecord(text, 'R', {"1", "y", "1", "2", "", std::nullopt});
-  std::ofstream(dir / "twice.journal") << text;
+  const std::string path = write("twice.journal", text);
   const journal::JournalReader::KeyHash hashes[] = {
       &journal::JournalReader::standardKeyHash,
       [](const std::vector<std::string>&) -> std::uint64_t { return 7; }};
   for (const auto hash : hashes) {
     SCOPED_TRACE(hash == hashes[0] ? "standard hash" : "one hash for all keys");
-    journal::JournalReader reader((dir / "twice.journal").string(), hash);
+    journal::JournalReader reader(path, hash);
     EXPECT_EQ(reader.rows(), 3);
     journal::JournalReader::Row row;
     ASSERT_TRUE(reader.take({"1", "x"}, row));
@@ -598,7 +608,6 @@ TEST(JournalFileTest, ARowRecordedTwiceIsTakenOnceFromItsFirstRecord) {
     EXPECT_EQ(row.key, (std::vector<std::string>{"1", "y"}));
     EXPECT_EQ(reader.untaken(), (std::vector<std::vector<std::string>>{{"2", "x"}}));
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace
