@@ -322,18 +322,28 @@ TEST_P(JournalUndoTest, NoRowIsCommittedBeforeTheJournalHasItAndAFailingJournalS
 INSTANTIATE_TEST_SUITE_P(Backends, JournalUndoTest, ::testing::ValuesIn(kBackends),
                          [](const auto& suite) { return suite.param.name; });
 
-// The SQLite-only cases: a scratch folder with an empty database file.
-class JournalUndoSqliteTest : public ::testing::Test {
+// A scratch folder of the test's own, removed after it.
+class ScratchFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("rowsmith-journal-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_dir = fs::temp_directory_path() / ("rowsmith-journal-" + std::to_string(::getpid()) + "-" +
+                                         test->test_suite_name() + "-" + test->name());
     fs::create_directories(m_dir);
+  }
+  void TearDown() override { fs::remove_all(m_dir); }
+
+  fs::path m_dir;
+};
+
+// The SQLite-only cases: an empty database file in the folder.
+class JournalUndoSqliteTest : public ScratchFolderTest {
+ protected:
+  void SetUp() override {
+    ScratchFolderTest::SetUp();
     m_source = "Provider=SQLite;Data Source=" + (m_dir / "db.sqlite").string();
     std::ofstream(m_dir / "db.sqlite");
   }
-  void TearDown() override { fs::remove_all(m_dir); }
 
   void execute(const std::string& sql) { db::connect(m_source)->execute(sql); }
   // A filter file of `text`.
@@ -361,7 +371,6 @@ class JournalUndoSqliteTest : public ::testing::Test {
     return ran;
   }
 
-  fs::path m_dir;
   std::string m_source;
 };
 
@@ -500,17 +509,9 @@ void appendRecord(std::string& text, char type, const std::vector<Cell>& fields)
   text += '\n';
 }
 
-// Journals made by hand, in a scratch folder of the test's own.
-class JournalFileTest : public ::testing::Test {
+// Journals made by hand, in a scratch folder.
+class JournalFileTest : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("rowsmith-journal-file-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(m_dir);
-  }
-  void TearDown() override { fs::remove_all(m_dir); }
-
   // The start of a journal: its header and the run's record.
   static std::string started() {
     std::string text(journal::kJournalHeader);
@@ -523,8 +524,6 @@ class JournalFileTest : public ::testing::Test {
     std::ofstream(path) << text;
     return path;
   }
-
-  fs::path m_dir;
 };
 
 TEST_F(JournalFileTest, ARecordCutShortEndsTheJournalAndDamageIsNamed) {
