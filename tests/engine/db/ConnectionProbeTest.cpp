@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/ConnectionProbe.h"
@@ -74,7 +75,11 @@ TEST(ConnectionProbe, AServerThatDoesNotAnswerRunsOutOfTime) {
   EXPECT_THAT(probe.message(), HasSubstr("timeout"));
 
   { const ConnectionProbe dropped(text, 100ms); }
-  // Nothing is left to wait for: the dropped worker ends on its own.
+  // Nothing is left to wait for: the dropped worker ends on its own, at the
+  // database's time-out (connect_timeout=2). The test process must not end
+  // before it does: a worker still inside the client library while the
+  // process exits may crash the exit.
+  std::this_thread::sleep_for(3s);
 }
 
 }  // namespace
