@@ -70,6 +70,29 @@ void SqliteCells::addText(std::optional<std::string_view> text) {
     m_cells.push_back(Cell{});
 }
 
+void SqliteCells::addValue(const Value& value) {
+  switch (value.kind) {
+    case Value::Kind::Integer:
+      addInteger(value.integer);
+      return;
+    case Value::Kind::Real: {
+      Cell cell;
+      cell.type = SQLITE_FLOAT;
+      cell.real = value.real;
+      m_cells.push_back(cell);
+      return;
+    }
+    case Value::Kind::Text:
+      addBytes(SQLITE_TEXT, value.text.data(), value.text.size());
+      return;
+    case Value::Kind::Binary:
+      addBytes(SQLITE_BLOB, value.text.data(), value.text.size());
+      return;
+    default:
+      m_cells.push_back(Cell{});
+  }
+}
+
 int SqliteCells::bind(sqlite3_stmt* statement, int parameter, std::size_t index) const {
   const Cell& cell = m_cells[index];
   switch (cell.type) {

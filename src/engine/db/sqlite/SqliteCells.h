@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/db/api/Value.h"
+
 namespace rowsmith::db {
 
 // SQLite values kept after their statement has moved on, each exactly as it
@@ -30,6 +32,8 @@ class SqliteCells {
   void addInteger(sqlite3_int64 value) { m_cells.push_back(Cell{SQLITE_INTEGER, value, 0, 0, 0}); }
   // Adds text, or NULL for std::nullopt.
   void addText(std::optional<std::string_view> text);
+  // Adds a value read from an SQLite column (a kind SQLite can store).
+  void addValue(const Value& value);
 
   // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT or SQLITE_BLOB.
   int type(std::size_t index) const { return m_cells[index].type; }

@@ -61,7 +61,7 @@ class SqliteChunkReader {
   // Adds a cell, exactly as it was read, to `to`.
   void copyCell(int column, SqliteCells& to) const;
   // The row in hand's position.
-  sqlite3_int64 position() const { return integer(0); }
+  sqlite3_int64 position() const { return m_live ? m_last : m_cells.integer(cell(0)); }
 
  private:
   std::size_t cell(int column) const {

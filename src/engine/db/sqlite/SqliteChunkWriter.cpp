@@ -96,12 +96,16 @@ int SqliteChunkWriter::maskId(const SqliteFieldFlags& changed) {
 void SqliteChunkWriter::add(long long position, const SqliteFieldFlags& changed,
                             const std::vector<std::optional<std::string>>& pending,
                             const SqliteChunkReader& row, const std::vector<int>& keyColumns,
-                            int fieldBase) {
+                            int fieldBase, const std::vector<Value>& values,
+                            const SqliteFieldFlags& valuesRead) {
   m_rows.push_back(Row{position, maskId(changed), m_keys.size(), m_old.size()});
   for (int column : keyColumns) row.copyCell(column, m_keys);
   for (std::size_t i = 0; i < changed.size(); ++i) {
     if (!changed[i]) continue;
-    row.copyCell(fieldBase + static_cast<int>(i), m_old);
+    if (valuesRead[i])
+      m_old.addValue(values[i]);
+    else
+      row.copyCell(fieldBase + static_cast<int>(i), m_old);
     m_new.addText(pending[i] ? std::optional<std::string_view>(*pending[i]) : std::nullopt);
   }
 }

@@ -50,10 +50,12 @@ class SqliteChunkWriter {
   // Buffers the row in hand: `position` orders it within the range, `changed`
   // marks the fields written, `pending` holds their new values. The values
   // read are the cells of `row`'s row in hand: the key at `keyColumns`,
-  // field i at `fieldBase` + i.
+  // field i at `fieldBase` + i, or `values`[i] where `valuesRead`[i] says
+  // that it holds field i as read.
   void add(long long position, const SqliteFieldFlags& changed,
            const std::vector<std::optional<std::string>>& pending, const SqliteChunkReader& row,
-           const std::vector<int>& keyColumns, int fieldBase);
+           const std::vector<int>& keyColumns, int fieldBase, const std::vector<Value>& values,
+           const SqliteFieldFlags& valuesRead);
   long long rows() const { return static_cast<long long>(m_rows.size()); }
 
   // Writes the buffered rows inside the open transaction (see class comment)

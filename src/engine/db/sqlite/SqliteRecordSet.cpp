@@ -64,6 +64,7 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
   m_values.resize(count);
   m_pending.resize(count);
   m_changed.assign(count, 0);
+  m_read.assign(count, 0);
   // Made before the first step: a schema change under a running statement
   // would make SQLite prepare it again.
   if (m_shape.updatable()) createSnapshotTable();
@@ -134,6 +135,7 @@ void SqliteRecordSet::moveFirst() {
   if (m_anyChanged) bufferCurrentRow();
   applyWrites();
   m_position = 0;
+  std::fill(m_read.begin(), m_read.end(), 0);
   if (m_inChunks) {
     // The snapshot holds the rows counted at the start.
     m_chunks.restart();
@@ -148,6 +150,7 @@ void SqliteRecordSet::moveNext() {
   requireRow("move to the next row");
   if (m_anyChanged) bufferCurrentRow();
   ++m_position;
+  std::fill(m_read.begin(), m_read.end(), 0);
   // A worker that spends the commit interval on part of a chunk commits
   // between two rows, so that the write lock is not held while it works; the
   // rest of the chunk is written with the check against the values read.
@@ -218,10 +221,12 @@ const Value& SqliteRecordSet::value(int ordinal) {
   requireRow("read a field");
   Value& value = m_values[ordinal];
   if (m_changed[ordinal]) {
+    m_read[ordinal] = 0;
     value.kind = m_pending[ordinal] ? Value::Kind::Text : Value::Kind::Null;
     value.text = m_pending[ordinal].value_or("");
     return value;
   }
+  m_read[ordinal] = 1;
   const int column = statementColumn(ordinal);
   if (m_inChunks) {
     const int type = m_chunks.type(column);
@@ -714,7 +719,7 @@ void SqliteRecordSet::bufferCurrentRow() {
   m_anyChanged = false;
   // Writes begin by reading in chunks (startWriting).
   m_writer->add(m_chunks.position(), m_changed, m_pending, m_chunks, m_keyColumns,
-                m_columnBase + m_shape.hiddenColumns());
+                m_columnBase + m_shape.hiddenColumns(), m_values, m_read);
   std::fill(m_changed.begin(), m_changed.end(), 0);
   if (m_writer->rows() >= groupLimit()) applyWrites();
 }

@@ -151,6 +151,9 @@ class SqliteRecordSet : public RecordSet {
   std::vector<Value> m_values;
   std::vector<std::optional<std::string>> m_pending;
   SqliteFieldFlags m_changed;
+  // 1 for a field whose m_values entry holds its value as read from the row
+  // in hand, which a write then keeps as the value to check against.
+  SqliteFieldFlags m_read;
   bool m_anyChanged = false;
   bool m_inTransaction = false;
   // When the open write transaction began.
