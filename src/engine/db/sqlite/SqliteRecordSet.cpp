@@ -4,7 +4,6 @@
 #include <time.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -24,8 +23,6 @@ namespace {
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
 // Rows read, and rows written, at a time.
 constexpr std::size_t kChunkRows = 1000;
-// Values bound to one statement that copies keys into a snapshot.
-constexpr std::size_t kCopyParameters = 960;
 // Rows written one by one at the start of a run.
 constexpr long long kSingleRows = 16;
 
@@ -39,11 +36,6 @@ std::chrono::milliseconds coarseNow() {
 }
 
 const std::string kQueryContext = "Reading the query's rows";
-
-std::string nextSnapshotName() {
-  static std::atomic<unsigned> counter{0};
-  return "rowsmith_snapshot_" + std::to_string(++counter);
-}
 
 bool sameText(const char* a, const char* b) {
   return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
@@ -59,15 +51,14 @@ SqliteRecordSet::SqliteRecordSet(SqliteHandle database, SqliteStatement statemen
       m_shape(std::move(shape)),
       m_countRecords(countRecords),
       m_readContext(tableContext("Reading the rows of table")),
+      m_snapshot(m_database, m_shape),
       m_file(std::move(file)) {
   const std::size_t count = m_shape.columns().size();
   m_values.resize(count);
   m_pending.resize(count);
   m_changed.assign(count, 0);
   m_read.assign(count, 0);
-  // Made before the first step: a schema change under a running statement
-  // would make SQLite prepare it again.
-  if (m_shape.updatable()) createSnapshotTable();
+  if (m_shape.updatable()) m_snapshot.create(sqlite3_column_count(m_source.get()));
   if (!takeSnapshot()) countAndStep();
   for (int i = 0; i < static_cast<int>(count); ++i) {
     auto& column = m_shape.columns()[i];
@@ -198,9 +189,7 @@ void SqliteRecordSet::close() {
     m_wroteRows = m_wroteRows || m_writer->wroteRows();
     m_writer.reset();
   }
-  if (!m_snapshotTable.empty())
-    sqlite3_exec(m_database.get(), ("DROP TABLE IF EXISTS temp." + m_snapshotTable).c_str(),
-                 nullptr, nullptr, nullptr);
+  m_snapshot.drop();
   if (!failure.empty()) throw Error(failure);
   // Every commit succeeds on a file that was removed or replaced meanwhile.
   if (m_wroteRows) m_file.verifyStillInPlace();
@@ -389,15 +378,6 @@ bool SqliteRecordSet::isKeyField(int ordinal) const {
   return false;
 }
 
-void SqliteRecordSet::createSnapshotTable() {
-  m_snapshotTable = nextSnapshotName();
-  std::string sql = "CREATE TEMP TABLE " + m_snapshotTable + " (seq INTEGER PRIMARY KEY";
-  const int columns = sqlite3_column_count(m_source.get());
-  // Columns without a type keep every value exactly as it was read.
-  for (int i = 0; i < columns; ++i) sql += ", c" + std::to_string(i);
-  execute(sql + ")", "Preparing to write table " + m_shape.table());
-}
-
 bool SqliteRecordSet::reportWrittenRows(WrittenRowSink* sink) {
   if (!m_shape.updatable()) return false;
   m_sink = sink;
@@ -412,7 +392,7 @@ void SqliteRecordSet::startWriting() {
     // The rows after the row in hand were read before the write lock was
     // taken: they are read again under it, so that no change another
     // connection made to them in between is met as a conflict.
-    m_writer->setRange(snapshotRange());
+    m_writer->setRange(m_snapshot.range());
     holdChunk();
     m_chunks.keepOnlyRowInHand();
   } else if (!startChunks()) {
@@ -428,30 +408,11 @@ bool SqliteRecordSet::takeSnapshot() {
   if (!m_countRecords || !m_shape.updatable() || !m_source ||
       wholeTableRead(sqlite3_sql(m_source.get())))
     return false;
-  const std::vector<int> kept = snapshotColumns();
-  std::string names, copied;
-  const int columns = sqlite3_column_count(m_source.get());
-  for (int i = 0; i < columns; ++i) names += (i == 0 ? "c" : ", c") + std::to_string(i);
-  for (int column : kept) copied += ", c" + std::to_string(column);
-  // The rows in the statement's own order: SQLite keeps the ORDER BY of the
-  // only source of a query that has none of its own.
-  SqliteStatement copy;
-  if (!SqliteStatement::tryPrepare(m_database,
-                                   "WITH rowsmith_rows(" + names + ") AS (" + sourceText() +
-                                       "\n) INSERT INTO temp." + m_snapshotTable + " (seq" +
-                                       copied + ") SELECT NULL" + copied + " FROM rowsmith_rows",
-                                   copy) ||
-      !copy)
-    return false;
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
-  try {
-    copy.step(context);
-  } catch (const Error&) {
-    sqlite3_exec(m_database.get(), ("DROP TABLE IF EXISTS temp." + m_snapshotTable).c_str(),
-                 nullptr, nullptr, nullptr);
-    throw;
-  }
-  m_count = sqlite3_changes64(m_database.get());
+  const auto rows =
+      m_snapshot.copyResult(sourceText(), sqlite3_column_count(m_source.get()), context);
+  if (!rows) return false;
+  m_count = *rows;
   m_source.finalize();
   useSnapshot(context, std::nullopt);
   readChunk();
@@ -545,69 +506,16 @@ void SqliteRecordSet::readChunk() {
   m_eof = !found;
 }
 
-std::vector<int> SqliteRecordSet::snapshotColumns() const {
-  std::vector<int> columns;
-  for (const auto& part : m_shape.key()) columns.push_back(part.statementColumn);
-  const int hidden = m_shape.hiddenColumns();
-  for (int i = 0; i < fieldCount(); ++i)
-    if (m_shape.columns()[i].origin.empty() && !isKeyField(i)) columns.push_back(hidden + i);
-  return columns;
-}
-
 void SqliteRecordSet::moveToSnapshot() {
-  const std::vector<int> kept = snapshotColumns();
-  std::string insert = "INSERT INTO temp." + m_snapshotTable + " (seq";
-  for (int column : kept) insert += ", c" + std::to_string(column);
-  insert += ") VALUES ";
-  // The order numbers are the table's own rowids, given in visit order from
-  // 1 (the table is empty): no number to check for being taken.
-  std::string row = "(NULL";
-  for (std::size_t i = 0; i < kept.size(); ++i) row += ", ?";
-  row += ")";
-  // The keys go in many rows at a time: one statement's run per row would
-  // cost more than the row itself.
-  const std::size_t width = kept.size();
-  const std::size_t batch = std::max<std::size_t>(1, kCopyParameters / width);
-  std::string batchInsert = insert;
-  for (std::size_t i = 0; i < batch; ++i) batchInsert += (i == 0 ? "" : ", ") + row;
   const std::string context = "Taking a snapshot of the rows of table " + m_shape.table();
   // The row in hand stays as it was read: the worker has seen its values.
   const int columns = m_shape.hiddenColumns() + fieldCount();
   SqliteCells inHand;
   inHand.addInteger(1);
   for (int i = 0; i < columns; ++i) inHand.addColumn(m_source.get(), i);
-  // One transaction for the copy; it also keeps the statement's view of the
-  // database until the last row is copied.
-  const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
-  if (ownTransaction) execute("BEGIN", context);
   try {
-    SqliteStatement copy(m_database, insert + row, context);
-    SqliteStatement copyBatch(m_database, batchInsert, context);
-    SqliteCells rows;
-    std::size_t held = 0;
-    // Writes the rows held, through `statement`: all of them at once, or one by one.
-    auto flush = [&](SqliteStatement& statement, std::size_t count) {
-      for (std::size_t r = 0; r < held; r += count) {
-        for (std::size_t cell = 0; cell < count * width; ++cell)
-          rows.bind(statement.get(), static_cast<int>(cell + 1), r * width + cell);
-        statement.step(context);
-        sqlite3_reset(statement.get());
-      }
-      rows.clear();
-      held = 0;
-    };
-    bool more = true;
-    while (more) {
-      for (int column : kept) rows.addColumn(m_source.get(), column);
-      if (++held == batch) flush(copyBatch, batch);
-      more = m_source.step(kQueryContext);
-    }
-    flush(copy, 1);
-    m_source.finalize();
-    if (ownTransaction) execute("COMMIT", context);
+    m_snapshot.copyRows(m_source, kQueryContext, context);
   } catch (const Error&) {
-    if (ownTransaction) sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    m_source.finalize();
     m_eof = true;  // no row left to stand on; close() tidies up
     throw;
   }
@@ -627,75 +535,20 @@ void SqliteRecordSet::moveChunksToSnapshot() {
   SqliteCells inHand;
   inHand.addInteger(1);
   for (int i = 0; i < columns; ++i) m_chunks.copyCell(m_columnBase + i, inHand);
-  const std::vector<int> kept = snapshotColumns();
-  std::string names, values;
-  for (int column : kept) {
-    names += ", c" + std::to_string(column);
-    values +=
-        ", " + (column < hidden ? std::string("rowid")
-                                : quoteSqliteIdentifier(m_shape.columns()[column - hidden].name));
-  }
-  const bool ownTransaction = sqlite3_get_autocommit(m_database.get()) != 0;
-  if (ownTransaction) execute("BEGIN", context);
   try {
-    SqliteStatement copy(m_database,
-                         "INSERT INTO temp." + m_snapshotTable + " (seq" + names + ") SELECT NULL" +
-                             values + " FROM " + quoteSqliteIdentifier(m_shape.schema()) + "." +
-                             quoteSqliteIdentifier(m_shape.table()) +
-                             " WHERE rowid >= ?1 ORDER BY rowid",
-                         context);
-    sqlite3_bind_int64(copy.get(), 1, rowid);
-    copy.step(context);
-    if (ownTransaction) execute("COMMIT", context);
+    m_snapshot.copyTableFrom(rowid, context);
   } catch (const Error&) {
-    if (ownTransaction) sqlite3_exec(m_database.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     m_eof = true;
     throw;
   }
   useSnapshot(context, std::move(inHand));
 }
 
-std::string SqliteRecordSet::snapshotRange() const {
-  std::string keys, stored;
-  for (const auto& part : m_shape.key()) {
-    keys += (keys.empty() ? "" : ", ") +
-            (part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name));
-    stored += (stored.empty() ? "" : ", ") + ("c" + std::to_string(part.statementColumn));
-  }
-  return "(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_snapshotTable +
-         " WHERE seq >= ?1 AND seq <= ?2)";
-}
-
 void SqliteRecordSet::useSnapshot(const std::string& context, std::optional<SqliteCells> inHand) {
-  // The snapshot holds the keys in visit order; each chunk reads the rows of
-  // the next keys from the table inside the write transaction (the snapshot
-  // first: the planner must not walk the table for every chunk). Only the
-  // fields that cannot be read from the table come from the snapshot.
-  const std::vector<int> kept = snapshotColumns();
-  const int hidden = m_shape.hiddenColumns();
-  const int columns = hidden + fieldCount();
-  std::string select = "SELECT s.seq";
-  for (int column = 0; column < columns; ++column) {
-    const bool fromSnapshot = std::find(kept.begin(), kept.end(), column) != kept.end();
-    select += fromSnapshot
-                  ? ", s.c" + std::to_string(column)
-                  : ", t." + quoteSqliteIdentifier(m_shape.columns()[column - hidden].origin);
-  }
-  std::string join;
-  for (const auto& part : m_shape.key()) {
-    const std::string key =
-        part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
-    join += (join.empty() ? "" : " AND ") + ("t." + key) + " = s.c" +
-            std::to_string(part.statementColumn);
-  }
   // Read a chunk at a time too, so that no statement stays active between
   // commits: SQLite would keep the database's read lock for it.
-  SqliteStatement reader(m_database,
-                         select + " FROM temp." + m_snapshotTable + " AS s CROSS JOIN " +
-                             quoteSqliteIdentifier(m_shape.schema()) + "." +
-                             quoteSqliteIdentifier(m_shape.table()) + " AS t ON " + join +
-                             " WHERE s.seq > ?1 ORDER BY s.seq LIMIT " + std::to_string(kChunkRows),
-                         context);
+  SqliteStatement reader = m_snapshot.reader(kChunkRows, context);
+  const int columns = m_shape.hiddenColumns() + fieldCount();
   m_onSnapshot = true;
   m_inChunks = true;
   m_columnBase = 1;
@@ -703,7 +556,7 @@ void SqliteRecordSet::useSnapshot(const std::string& context, std::optional<Sqli
   m_keyColumns.clear();
   for (const auto& part : m_shape.key())
     m_keyColumns.push_back(m_columnBase + part.statementColumn);
-  if (m_writer) m_writer->setRange(snapshotRange());
+  if (m_writer) m_writer->setRange(m_snapshot.range());
   // The chunk in hand is the row in hand, the snapshot's first row; without
   // one, the first chunk is read next.
   if (inHand)

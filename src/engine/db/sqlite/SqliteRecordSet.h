@@ -13,6 +13,7 @@
 #include "engine/db/sqlite/SqliteChunkWriter.h"
 #include "engine/db/sqlite/SqliteFileIdentity.h"
 #include "engine/db/sqlite/SqliteResultShape.h"
+#include "engine/db/sqlite/SqliteSnapshot.h"
 #include "engine/db/sqlite/SqliteStatement.h"
 
 namespace rowsmith::db {
@@ -103,7 +104,6 @@ class SqliteRecordSet : public RecordSet {
   void step();
   void advance();
   void countAndStep();
-  void createSnapshotTable();
   void startWriting();
   bool startChunks();
   void readChunk();
@@ -116,13 +116,8 @@ class SqliteRecordSet : public RecordSet {
   // Reads from the snapshot from now on: `inHand` is its first row, read
   // elsewhere; without it the first chunk is read next.
   void useSnapshot(const std::string& context, std::optional<SqliteCells> inHand);
-  // The writer's range of rows: the keys of a range of the snapshot's order.
-  std::string snapshotRange() const;
   // The statement's text without its trailing semicolons and space.
   std::string sourceText() const;
-  // The statement columns a snapshot keeps: the key's, and the fields that
-  // cannot be read again from the table (expressions, generated columns).
-  std::vector<int> snapshotColumns() const;
   bool isKeyField(int ordinal) const;
   void bufferCurrentRow();
   void applyWrites();
@@ -142,7 +137,7 @@ class SqliteRecordSet : public RecordSet {
   // Cells before the statement's own columns: 1 on the snapshot (its order) and
   // in chunks of a table whose statement has no hidden rowid (the rowid).
   int m_columnBase = 0;
-  std::string m_snapshotTable;
+  SqliteSnapshot m_snapshot;
   bool m_onSnapshot = false;
   bool m_open = true;
   bool m_eof = false;
