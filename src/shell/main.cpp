@@ -1,32 +1,43 @@
 // rowsmith: the desktop program.
 #include <QApplication>
 #include <QStringList>
+#include <chrono>
 
 #include "document/DdeChannel.h"
 #include "document/PreferenceStore.h"
+#include "engine/db/ProcessExit.h"
 #include "pages/DatabaseTask.h"
 #include "shell/MainWindow.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Rowsmith"));
-  QApplication::setOrganizationName(QStringLiteral("Morvane Software"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rowsmith.png")));
-
-  rowsmith::gui::StartOptions options;
-  options.arguments = QApplication::arguments().mid(1);
-  const std::string service =
-      rowsmith::DdeChannel::serviceName(QApplication::applicationFilePath().toStdString());
-  options.ddeSocket = QString::fromStdString(rowsmith::DdeChannel::socketPath(service));
-
-  rowsmith::PreferenceStore store;
   int status = 0;
   {
-    rowsmith::gui::TForm1 window(store, options);
-    window.show();
-    status = QApplication::exec();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Rowsmith"));
+    QApplication::setOrganizationName(QStringLiteral("Morvane Software"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rowsmith.png")));
+
+    rowsmith::gui::StartOptions options;
+    options.arguments = QApplication::arguments().mid(1);
+    const std::string service =
+        rowsmith::DdeChannel::serviceName(QApplication::applicationFilePath().toStdString());
+    options.ddeSocket = QString::fromStdString(rowsmith::DdeChannel::socketPath(service));
+
+    rowsmith::PreferenceStore store;
+    {
+      // The window saves the settings, the placement, the recent files and
+      // the next update check as it closes and as it is destroyed.
+      rowsmith::gui::TForm1 window(store, options);
+      window.show();
+      status = QApplication::exec();
+    }
+    // Database work still under way ends before the application goes.
+    rowsmith::gui::DatabaseTask::waitForAll();
   }
-  // Database work still under way ends before the application goes.
-  rowsmith::gui::DatabaseTask::waitForAll();
-  return status;
+  // Everything is saved and the application is gone (handing the clipboard
+  // over as it goes). A connection test dropped with its dialog may still
+  // be waiting for a database that does not answer: it gets a moment, and
+  // then the process ends without it.
+  using namespace std::chrono_literals;
+  return rowsmith::db::waitForProbesOrEndProcess(status, 2s);
 }

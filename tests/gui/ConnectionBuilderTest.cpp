@@ -19,6 +19,7 @@
 
 #include "ScriptedDialogsSupport.h"
 #include "engine/db/ConnectionFactory.h"
+#include "engine/db/ConnectionProbe.h"
 #include "engine/db/DataLinkFile.h"
 #include "engine/db/DataLinksFolder.h"
 #include "engine/db/SilentServerSupport.h"
@@ -339,7 +340,7 @@ void ConnectionBuilderTest::aServerThatDoesNotAnswerRunsOutOfTime() {
   QVERIFY(dialogs.unexpected.isEmpty());
   QVERIFY(!builder.testRunning());
   // The dropped worker ends with libpq's own time-out, reaching nothing.
-  QTest::qWait(3500);
+  QVERIFY(rowsmith::db::ConnectionProbe::waitForAllWorkers(60s));
 }
 
 void ConnectionBuilderTest::closingDuringATestDropsIt() {
@@ -352,7 +353,9 @@ void ConnectionBuilderTest::closingDuringATestDropsIt() {
     builder.reject();
   }
   QVERIFY(!QGuiApplication::overrideCursor());
-  QTest::qWait(2500);
+  // Once the dropped worker has ended, nothing it left behind may show.
+  QVERIFY(rowsmith::db::ConnectionProbe::waitForAllWorkers(60s));
+  QCoreApplication::processEvents();
   QVERIFY(dialogs.shown.isEmpty());
 }
 

@@ -17,8 +17,17 @@ namespace rowsmith::db {
 // when the probe is destroyed first the worker ends on its own and its
 // outcome is dropped.
 //
+// A worker may even outlive everything else, and the process must not run
+// its exit handlers and static destructors while a worker is still inside
+// a database's client library. Every worker is therefore counted until it
+// has ended, process-wide: the program's exit path calls
+// waitForAllWorkers(), and ends the process at once (std::_Exit) when some
+// are still connecting (see ProcessExit.h).
+//
 // Threading: the probe belongs to the thread that made it; its worker
-// touches only the shared state block, under that block's mutex.
+// touches only the shared state block, under that block's mutex, and the
+// process-wide list of workers, under that list's mutex.
+// waitForAllWorkers() may be called from any thread.
 class ConnectionProbe {
  public:
   enum class State { Connecting, Succeeded, Failed, TimedOut };
@@ -41,6 +50,10 @@ class ConnectionProbe {
   // Waits at most `limit` for the worker to end; whether it did. For tests
   // and for callers that must not leave a worker behind.
   bool waitForWorker(std::chrono::milliseconds limit) const;
+
+  // Waits at most `limit` for the workers of every probe, dropped ones too,
+  // to end; whether they all did. For the program's exit path.
+  static bool waitForAllWorkers(std::chrono::milliseconds limit);
 
  private:
   struct Shared;

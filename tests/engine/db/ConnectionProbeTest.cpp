@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "engine/db/ConnectionFactory.h"
 #include "engine/db/ConnectionProbe.h"
+#include "engine/db/ProcessExit.h"
 #include "engine/db/SilentServerSupport.h"
 
 namespace rowsmith::db {
@@ -63,9 +64,7 @@ TEST(ConnectionProbe, ReportsWhatItReachedOrTheError) {
 // still report, or may be dropped with the probe.
 TEST(ConnectionProbe, AServerThatDoesNotAnswerRunsOutOfTime) {
   const SilentServer server;
-  const std::string text =
-      "Provider=PostgreSQL;Host=127.0.0.1;Port=" + std::to_string(server.port()) +
-      ";connect_timeout=2";
+  const std::string text = server.postgresString(2);
   const ConnectionProbe probe(text, 300ms);
   EXPECT_EQ(probe.state(), State::Connecting);
   EXPECT_FALSE(probe.waitForWorker(500ms));
@@ -75,11 +74,26 @@ TEST(ConnectionProbe, AServerThatDoesNotAnswerRunsOutOfTime) {
   EXPECT_THAT(probe.message(), HasSubstr("timeout"));
 
   { const ConnectionProbe dropped(text, 100ms); }
-  // Nothing is left to wait for: the dropped worker ends on its own, at the
-  // database's time-out (connect_timeout=2). The test process must not end
-  // before it does: a worker still inside the client library while the
-  // process exits may crash the exit.
-  std::this_thread::sleep_for(3s);
+  // The dropped worker is still counted until it ends, at the database's
+  // time-out, and the process must not end before it does.
+  EXPECT_FALSE(ConnectionProbe::waitForAllWorkers(100ms));
+  EXPECT_TRUE(ConnectionProbe::waitForAllWorkers(60s));
+}
+
+// The program's exit path with a worker stuck on a server that does not
+// answer: once the wait runs out, the process ends at once with the
+// program's status, without waiting for the database's time-out and without
+// running exit handlers under the worker. Were the worker waited for, the
+// process would end by exit() without the line on stderr.
+TEST(ConnectionProbeDeathTest, TheExitPathEndsWithoutAStuckWorker) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const SilentServer server;
+  EXPECT_EXIT(
+      {
+        { const ConnectionProbe dropped(server.postgresString(60), 100ms); }
+        std::exit(waitForProbesOrEndProcess(7, 300ms));
+      },
+      ::testing::ExitedWithCode(7), "still waiting for its database");
 }
 
 }  // namespace
