@@ -355,7 +355,7 @@ void ConnectionBuilderTest::closingDuringATestDropsIt() {
   QVERIFY(!QGuiApplication::overrideCursor());
   // Once the dropped worker has ended, nothing it left behind may show.
   QVERIFY(rowsmith::db::ConnectionProbe::waitForAllWorkers(60s));
-  QCoreApplication::processEvents();
+  QTest::qWait(50);
   QVERIFY(dialogs.shown.isEmpty());
 }
 
