@@ -32,10 +32,6 @@ void registerFunction(sqlite3* database, const std::string& name, void* data,
               "Preparing to write");
 }
 
-std::string keyExpression(const SqliteResultShape::KeyPart& part) {
-  return part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
-}
-
 }  // namespace
 
 SqliteChunkWriter::SqliteChunkWriter(SqliteHandle database, const SqliteResultShape& shape,
@@ -125,7 +121,7 @@ SqliteStatement& SqliteChunkWriter::chunkStatement(int mask, bool byKey) {
   auto found = statements.find(mask);
   if (found != statements.end()) return found->second;
   std::string keys;
-  for (const auto& part : m_shape.key()) keys += ", " + keyExpression(part);
+  for (const auto& part : m_shape.key()) keys += ", " + sqliteKeyExpression(part);
   const auto& columns = m_shape.columns();
   const SqliteFieldFlags& changed = m_masks[static_cast<std::size_t>(mask)];
   std::string set, stored;
@@ -138,7 +134,7 @@ SqliteStatement& SqliteChunkWriter::chunkStatement(int mask, bool byKey) {
     stored += ", " + name;
   }
   const std::string range =
-      byKey ? keyExpression(m_shape.key().front()) + " BETWEEN ?1 AND ?2" : m_range;
+      byKey ? sqliteKeyExpression(m_shape.key().front()) + " BETWEEN ?1 AND ?2" : m_range;
   const std::string sql = "UPDATE " + quoteSqliteIdentifier(m_shape.schema()) + "." +
                           quoteSqliteIdentifier(m_shape.table()) + " SET " + set + " WHERE " +
                           range + " AND " + m_pickName + "(" + std::to_string(mask) + keys +
@@ -162,7 +158,7 @@ SqliteStatement& SqliteChunkWriter::rowStatement(int mask) {
   }
   std::string where;
   for (const auto& part : m_shape.key())
-    where += (where.empty() ? "" : " AND ") + keyExpression(part) + " = ?";
+    where += (where.empty() ? "" : " AND ") + sqliteKeyExpression(part) + " = ?";
   const std::string sql = "UPDATE " + quoteSqliteIdentifier(m_shape.schema()) + "." +
                           quoteSqliteIdentifier(m_shape.table()) + " SET " + set + " WHERE " +
                           where + check;

@@ -281,7 +281,7 @@ void SqliteRecordSet::setValue(int ordinal, std::optional<std::string_view> valu
     throw Error("Field \"" + column.name + "\" cannot be updated: " + column.readOnlyReason);
   if (!m_writer) startWriting();
   // A row whose key changes could come back in a later chunk.
-  if (m_inChunks && !m_onSnapshot && isKeyField(ordinal)) moveChunksToSnapshot();
+  if (m_inChunks && !m_onSnapshot && m_shape.isKeyField(ordinal)) moveChunksToSnapshot();
   auto& pending = m_pending[ordinal];
   if (!value) {
     pending.reset();
@@ -370,12 +370,6 @@ void SqliteRecordSet::checkOrdinal(int ordinal) const {
 void SqliteRecordSet::requireRow(const char* operation) const {
   if (!m_open) throw Error(std::string("Cannot ") + operation + ": the record set is closed");
   if (m_eof) throw Error(std::string("Cannot ") + operation + ": the record set is at its end");
-}
-
-bool SqliteRecordSet::isKeyField(int ordinal) const {
-  for (const auto& part : m_shape.key())
-    if (part.statementColumn - m_shape.hiddenColumns() == ordinal) return true;
-  return false;
 }
 
 bool SqliteRecordSet::reportWrittenRows(WrittenRowSink* sink) {

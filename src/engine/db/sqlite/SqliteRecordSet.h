@@ -118,7 +118,6 @@ class SqliteRecordSet : public RecordSet {
   void useSnapshot(const std::string& context, std::optional<SqliteCells> inHand);
   // The statement's text without its trailing semicolons and space.
   std::string sourceText() const;
-  bool isKeyField(int ordinal) const;
   void bufferCurrentRow();
   void applyWrites();
   // Keeps the rest of the chunk in hand, so that other statements can run.

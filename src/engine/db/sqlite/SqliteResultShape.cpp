@@ -261,4 +261,14 @@ bool SqliteResultShape::addRowid(const SqliteHandle& database, const std::string
   return true;
 }
 
+bool SqliteResultShape::isKeyField(int field) const {
+  for (const auto& part : m_key)
+    if (part.statementColumn - m_hiddenColumns == field) return true;
+  return false;
+}
+
+std::string sqliteKeyExpression(const SqliteResultShape::KeyPart& part) {
+  return part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
+}
+
 }  // namespace rowsmith::db

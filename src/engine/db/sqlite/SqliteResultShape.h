@@ -58,6 +58,9 @@ class SqliteResultShape {
   const std::string& schema() const { return m_schema; }
   const std::string& table() const { return m_table; }
   const std::vector<KeyPart>& key() const { return m_key; }
+  // Whether field `field` (counted without the hidden columns) is part of
+  // the key.
+  bool isKeyField(int field) const;
   // Key columns put in front of the statement's own columns.
   int hiddenColumns() const { return m_hiddenColumns; }
   std::vector<Column>& columns() { return m_columns; }
@@ -80,5 +83,7 @@ class SqliteResultShape {
 
 // Quotes an SQLite identifier with double quotes.
 std::string quoteSqliteIdentifier(const std::string& name);
+// A key column as SQL names it in its table: rowid, or the quoted name.
+std::string sqliteKeyExpression(const SqliteResultShape::KeyPart& part);
 
 }  // namespace rowsmith::db

@@ -158,7 +158,7 @@ SqliteStatement SqliteSnapshot::reader(std::size_t limit, const std::string& con
   }
   std::string join;
   for (const auto& part : m_shape.key())
-    join += (join.empty() ? "" : " AND ") + ("t." + keyExpression(part)) + " = s." +
+    join += (join.empty() ? "" : " AND ") + ("t." + sqliteKeyExpression(part)) + " = s." +
             cellName(part.statementColumn);
   return SqliteStatement(m_database,
                          select + " FROM temp." + m_table + " AS s CROSS JOIN " + quotedTable() +
@@ -170,7 +170,7 @@ SqliteStatement SqliteSnapshot::reader(std::size_t limit, const std::string& con
 std::string SqliteSnapshot::range() const {
   std::string keys, stored;
   for (const auto& part : m_shape.key()) {
-    keys += (keys.empty() ? "" : ", ") + keyExpression(part);
+    keys += (keys.empty() ? "" : ", ") + sqliteKeyExpression(part);
     stored += (stored.empty() ? "" : ", ") + cellName(part.statementColumn);
   }
   return "(" + keys + ") IN (SELECT " + stored + " FROM temp." + m_table +
@@ -183,18 +183,9 @@ std::vector<int> SqliteSnapshot::keptColumns() const {
   const int hidden = m_shape.hiddenColumns();
   const int fields = static_cast<int>(m_shape.columns().size());
   for (int i = 0; i < fields; ++i)
-    if (m_shape.columns()[i].origin.empty() && !isKeyField(i)) columns.push_back(hidden + i);
+    if (m_shape.columns()[i].origin.empty() && !m_shape.isKeyField(i))
+      columns.push_back(hidden + i);
   return columns;
-}
-
-bool SqliteSnapshot::isKeyField(int field) const {
-  for (const auto& part : m_shape.key())
-    if (part.statementColumn - m_shape.hiddenColumns() == field) return true;
-  return false;
-}
-
-std::string SqliteSnapshot::keyExpression(const SqliteResultShape::KeyPart& part) const {
-  return part.name == "rowid" ? std::string("rowid") : quoteSqliteIdentifier(part.name);
 }
 
 std::string SqliteSnapshot::quotedTable() const {

@@ -59,8 +59,6 @@ class SqliteSnapshot {
  private:
   // The statement columns the table keeps.
   std::vector<int> keptColumns() const;
-  bool isKeyField(int field) const;
-  std::string keyExpression(const SqliteResultShape::KeyPart& part) const;
   std::string quotedTable() const;
   void execute(const char* sql, const std::string& context);
 
