@@ -21,9 +21,9 @@ int DatabaseTask::running() {
   return g_running;
 }
 
-void DatabaseTask::waitForAll() {
+bool DatabaseTask::waitForAll(std::chrono::milliseconds limit) {
   std::unique_lock lock(g_mutex);
-  g_ended.wait(lock, [] { return g_running == 0; });
+  return g_ended.wait_for(lock, limit, [] { return g_running == 0; });
 }
 
 void DatabaseTask::startRaw(std::function<void()> work, QObject* context,

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -29,8 +30,11 @@ class DatabaseTask {
 
   // Number of tasks still running.
   static int running();
-  // Waits until every task has ended (at program exit).
-  static void waitForAll();
+  // Waits at most `limit` for every task to end (at program exit); whether
+  // they all did. A task still running hands its result to the application
+  // object when it ends: the process must then end before that object goes
+  // (a task stuck on a database that does not answer is left behind).
+  static bool waitForAll(std::chrono::milliseconds limit);
 
  private:
   static void startRaw(std::function<void()> work, QObject* context, std::function<void()> done);

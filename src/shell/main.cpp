@@ -9,6 +9,14 @@
 #include "pages/DatabaseTask.h"
 #include "shell/MainWindow.h"
 
+namespace {
+
+// How long the program's exit waits for work on other threads that is stuck
+// on a database.
+constexpr std::chrono::seconds kExitWait{2};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   int status = 0;
   {
@@ -31,13 +39,18 @@ int main(int argc, char** argv) {
       window.show();
       status = QApplication::exec();
     }
-    // Database work still under way ends before the application goes.
-    rowsmith::gui::DatabaseTask::waitForAll();
+    // Database work still under way ends before the application goes: it
+    // hands its result to the application object. Work stuck on a database
+    // that does not answer gets a moment, and then the process ends without
+    // it: its result (samples, names, a check) was for the window, which is
+    // gone.
+    if (!rowsmith::gui::DatabaseTask::waitForAll(kExitWait))
+      rowsmith::db::endProcessAtOnce(
+          status, "Database work was still waiting for its database; ending without it.");
   }
   // Everything is saved and the application is gone (handing the clipboard
   // over as it goes). A connection test dropped with its dialog may still
   // be waiting for a database that does not answer: it gets a moment, and
   // then the process ends without it.
-  using namespace std::chrono_literals;
-  return rowsmith::db::waitForProbesOrEndProcess(status, 2s);
+  return rowsmith::db::waitForProbesOrEndProcess(status, kExitWait);
 }

@@ -10,7 +10,12 @@ namespace rowsmith::db {
 
 int waitForProbesOrEndProcess(int status, std::chrono::milliseconds limit) {
   if (ConnectionProbe::waitForAllWorkers(limit)) return status;
-  std::cerr << "A connection test was still waiting for its database; ending without it.\n";
+  endProcessAtOnce(status,
+                   "A connection test was still waiting for its database; ending without it.");
+}
+
+void endProcessAtOnce(int status, const char* why) {
+  std::cerr << why << '\n';
   std::cout.flush();
   std::cerr.flush();
   std::clog.flush();

@@ -20,4 +20,9 @@ namespace rowsmith::db {
 // Threading: the main thread, once, at the very end.
 int waitForProbesOrEndProcess(int status, std::chrono::milliseconds limit);
 
+// Ends the process at once with `status`, running no exit handler and no
+// static destructor: writes `why` as a line on stderr and flushes the
+// standard streams first. For a program that must leave a thread behind.
+[[noreturn]] void endProcessAtOnce(int status, const char* why);
+
 }  // namespace rowsmith::db
