@@ -66,6 +66,15 @@ class Outcome : public RunObserver {
   std::string error;
 };
 
+// Undoes the run whose journal is at `journal`.
+std::shared_ptr<Outcome> undoRun(const std::string& journal, JournalUndo::Options options = {}) {
+  RunOptions run;
+  run.undo = std::make_shared<JournalUndo>(journal, std::move(options));
+  auto outcome = std::make_shared<Outcome>();
+  TDataThread::create(run.undo->undoSettings(), outcome, {}, run)->waitFor();
+  return outcome;
+}
+
 struct Backend {
   std::string name;
   std::function<std::string(const fs::path&)> connectionString;
@@ -147,12 +156,7 @@ class JournalUndoTest : public ::testing::TestWithParam<Backend> {
     JournalUndo::Options options;
     options.dryRun = dryRun;
     if (lines) options.listing = [lines](const std::string& line) { lines->push_back(line); };
-    RunOptions run;
-    run.undo = std::make_shared<JournalUndo>(journal, options);
-    auto outcome = std::make_shared<Outcome>();
-    auto thread = TDataThread::create(run.undo->undoSettings(), outcome, {}, run);
-    thread->waitFor();
-    return outcome;
+    return undoRun(journal, std::move(options));
   }
 
   std::vector<std::vector<Cell>> rows(const std::string& table, const std::string& columns) {
@@ -387,10 +391,7 @@ TEST_F(JournalUndoSqliteTest, RowsFoundByRowidAndAKeyTheRunWroteAreFoundAgain) {
     ASSERT_TRUE(ran->finished) << ran->error;
     ASSERT_EQ(ran->journalRows, 2);
 
-    RunOptions back;
-    back.undo = std::make_shared<JournalUndo>(journal, JournalUndo::Options{});
-    auto undone = std::make_shared<Outcome>();
-    TDataThread::create(back.undo->undoSettings(), undone, {}, back)->waitFor();
+    const auto undone = undoRun(journal);
     ASSERT_TRUE(undone->finished) << query << ": " << undone->error;
     EXPECT_THAT(undone->notices, Contains("2 rows put back as they were before the run.")) << query;
     auto db = db::connect(m_source);
@@ -411,10 +412,7 @@ TEST_F(JournalUndoSqliteTest, RowsWithARealNumberKeyAreFoundAgain) {
   ASSERT_TRUE(ran->finished) << ran->error;
   ASSERT_EQ(ran->journalRows, 3);
 
-  RunOptions back;
-  back.undo = std::make_shared<JournalUndo>(journal, JournalUndo::Options{});
-  auto undone = std::make_shared<Outcome>();
-  TDataThread::create(back.undo->undoSettings(), undone, {}, back)->waitFor();
+  const auto undone = undoRun(journal);
   ASSERT_TRUE(undone->finished) << undone->error;
   EXPECT_THAT(undone->notices, Contains("3 rows put back as they were before the run."));
   auto db = db::connect(m_source);
