@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/db/sqlite/SqliteValueText.h"
+
 namespace rowsmith::db {
 
 namespace {
@@ -209,6 +211,17 @@ void SqliteCells::appendIdentity(std::string& out, sqlite3_value* value) {
     default:
       break;
   }
+}
+
+std::string_view SqliteCells::keyText(std::size_t index, std::string& scratch) const {
+  const Cell& cell = m_cells[index];
+  return sqliteKeyText(cell.type, cell.integer, cell.real, bytes(index), scratch);
+}
+
+std::optional<std::string_view> SqliteCells::fieldText(std::size_t index,
+                                                       std::string& scratch) const {
+  const Cell& cell = m_cells[index];
+  return sqliteFieldText(cell.type, cell.integer, cell.real, bytes(index), scratch);
 }
 
 std::string SqliteCells::messageText(std::size_t index) const {

@@ -57,6 +57,10 @@ class SqliteCells {
   void appendIdentity(std::string& out, std::size_t index) const;
   // The value as messages show it: NULL, (binary) or the text.
   std::string messageText(std::size_t index) const;
+  // The value as locateRow gives a key (sqliteKeyText) and as the worker
+  // reads a field (sqliteFieldText): a number is written into `scratch`.
+  std::string_view keyText(std::size_t index, std::string& scratch) const;
+  std::optional<std::string_view> fieldText(std::size_t index, std::string& scratch) const;
 
   // Appends the same identity form for an SQL function's argument.
   static void appendIdentity(std::string& out, sqlite3_value* value);

@@ -5,7 +5,6 @@
 
 #include "common/Error.h"
 #include "engine/db/sqlite/SqliteError.h"
-#include "engine/db/sqlite/SqliteValueText.h"
 
 namespace rowsmith::db {
 
@@ -370,26 +369,16 @@ void SqliteChunkWriter::report(const Row& row) {
   const std::size_t keyParts = m_shape.key().size();
   m_keyText.resize(keyParts);
   m_keyViews.resize(keyParts);
-  for (std::size_t k = 0; k < keyParts; ++k) {
-    const std::size_t cell = row.firstKey + k;
-    const int type = m_keys.type(cell);
-    m_keyViews[k] = sqliteKeyText(
-        type, m_keys.integer(cell), m_keys.real(cell),
-        type == SQLITE_TEXT || type == SQLITE_BLOB ? m_keys.bytes(cell) : std::string_view(),
-        m_keyText[k]);
-  }
+  for (std::size_t k = 0; k < keyParts; ++k)
+    m_keyViews[k] = m_keys.keyText(row.firstKey + k, m_keyText[k]);
   const std::vector<int>& ordinals = m_maskFields[static_cast<std::size_t>(row.mask)];
   m_fields.resize(ordinals.size());
   m_fieldText.resize(ordinals.size());
   for (std::size_t i = 0; i < ordinals.size(); ++i) {
     const std::size_t cell = row.firstOld + i;
-    const int type = m_old.type(cell);
     WrittenField& field = m_fields[i];
     field.ordinal = ordinals[i];
-    field.oldValue = sqliteFieldText(
-        type, m_old.integer(cell), m_old.real(cell),
-        type == SQLITE_TEXT || type == SQLITE_BLOB ? m_old.bytes(cell) : std::string_view(),
-        m_fieldText[i]);
+    field.oldValue = m_old.fieldText(cell, m_fieldText[i]);
     field.newValue =
         m_new.type(cell) == SQLITE_NULL ? std::nullopt : std::optional(m_new.bytes(cell));
   }
